@@ -1,0 +1,66 @@
+#include "db/connection.h"
+
+#include <string_view>
+
+#include "db/db_error.h"
+#include "db/sqlite_backend.h"
+
+namespace wardlink {
+
+namespace {
+
+constexpr std::string_view kSqlitePrefix = "sqlite:";
+
+std::unique_ptr<DbBackend> OpenBackend(const ConnectionArgs& args) {
+  std::string_view server = args.server;
+  if (server.starts_with(kSqlitePrefix))
+    return OpenSqliteBackend(std::string(server.substr(kSqlitePrefix.size())));
+  throw DbError("no ODBC back end in this build");
+}
+
+}  // namespace
+
+DbConnection::DbConnection(ConnectionArgs args) : args_(std::move(args)) {}
+
+DbConnection::~DbConnection() { Disconnect(); }
+
+bool DbConnection::Connect() noexcept {
+  try {
+    backend_ = OpenBackend(args_);
+    return true;
+  } catch (...) {
+    backend_.reset();
+    return false;
+  }
+}
+
+void DbConnection::Disconnect() noexcept { backend_.reset(); }
+
+DbBackend& DbConnection::backend() {
+  if (!backend_) throw DbError("connection is not open");
+  return *backend_;
+}
+
+void DbConnection::StartTransaction() { backend().BeginTransaction(); }
+void DbConnection::CommitTransaction() { backend().CommitTransaction(); }
+void DbConnection::RollBackTransaction() { backend().RollbackTransaction(); }
+
+Transaction::Transaction(DbConnection& connection) : connection_(connection) {
+  connection_.StartTransaction();
+}
+
+Transaction::~Transaction() {
+  if (!open_) return;
+  try {
+    connection_.RollBackTransaction();
+  } catch (...) {
+    // The transaction is gone with the connection if the rollback itself fails.
+  }
+}
+
+void Transaction::Commit() {
+  connection_.CommitTransaction();
+  open_ = false;
+}
+
+}  // namespace wardlink

@@ -1,0 +1,175 @@
+#include "db/sqlite_backend.h"
+
+#include <sqlite3.h>
+
+#include <type_traits>
+
+#include "db/code_page.h"
+#include "db/db_error.h"
+
+namespace wardlink {
+
+namespace {
+
+// Concurrent writers wait for each other this long before a statement fails as busy.
+constexpr int kBusyTimeoutMs = 30000;
+
+struct CloseDatabase {
+  void operator()(sqlite3* db) const noexcept { sqlite3_close_v2(db); }
+};
+struct FinalizeStatement {
+  void operator()(sqlite3_stmt* statement) const noexcept { sqlite3_finalize(statement); }
+};
+using DatabaseHandle = std::unique_ptr<sqlite3, CloseDatabase>;
+using StatementHandle = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
+
+class SqliteBackend final : public DbBackend {
+ public:
+  explicit SqliteBackend(DatabaseHandle db) : db_(std::move(db)) {}
+
+  Dialect dialect() const override { return Dialect::kSqlite; }
+
+  ResultSet Query(const std::string& text, const std::vector<DbValue>& parameters) override {
+    StatementHandle statement = Prepare(text, parameters);
+    ResultSet result;
+    int columns = sqlite3_column_count(statement.get());
+    for (int i = 0; i < columns; ++i)
+      result.columns.push_back(converter_.FromUtf8(sqlite3_column_name(statement.get(), i)));
+    while (Step(statement.get())) {
+      auto& row = result.rows.emplace_back();
+      row.reserve(static_cast<size_t>(columns));
+      for (int i = 0; i < columns; ++i) row.push_back(ReadCell(statement.get(), i));
+    }
+    return result;
+  }
+
+  void Execute(const std::string& text, const std::vector<DbValue>& parameters) override {
+    StatementHandle statement = Prepare(text, parameters);
+    while (Step(statement.get())) {
+    }
+  }
+
+  // IMMEDIATE takes the write lock at once, so that two writers never both read the same
+  // maximum event number and then collide; the second waits (busy timeout) instead.
+  void BeginTransaction() override { Run("BEGIN IMMEDIATE"); }
+  void CommitTransaction() override { Run("COMMIT"); }
+  void RollbackTransaction() override { Run("ROLLBACK"); }
+
+  void Run(const char* text) {
+    char* message = nullptr;
+    if (sqlite3_exec(db_.get(), text, nullptr, nullptr, &message) != SQLITE_OK) {
+      std::string error = message != nullptr ? message : sqlite3_errmsg(db_.get());
+      sqlite3_free(message);
+      throw DbError(converter_.FromUtf8(error));
+    }
+  }
+
+ private:
+  [[noreturn]] void Fail() const { throw DbError(converter_.FromUtf8(sqlite3_errmsg(db_.get()))); }
+
+  StatementHandle Prepare(const std::string& text, const std::vector<DbValue>& parameters) {
+    std::string utf8 = converter_.ToUtf8(text);
+    sqlite3_stmt* raw = nullptr;
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(db_.get(), utf8.c_str(), static_cast<int>(utf8.size()), &raw, &tail) !=
+        SQLITE_OK)
+      Fail();
+    StatementHandle statement(raw);
+    if (!statement) throw DbError("empty statement");
+    // One statement per call: anything after it would otherwise be silently ignored.
+    for (; tail != nullptr && *tail != '\0'; ++tail) {
+      if (*tail != ' ' && *tail != '\t' && *tail != '\r' && *tail != '\n' && *tail != ';')
+        throw DbError("more than one statement in one text");
+    }
+    if (sqlite3_bind_parameter_count(raw) != static_cast<int>(parameters.size()))
+      throw DbError("statement has " + std::to_string(sqlite3_bind_parameter_count(raw)) +
+                    " parameter markers but " + std::to_string(parameters.size()) + " values");
+    for (size_t i = 0; i < parameters.size(); ++i) Bind(raw, static_cast<int>(i) + 1, parameters[i]);
+    return statement;
+  }
+
+  void Bind(sqlite3_stmt* statement, int index, const DbValue& value) {
+    int rc = std::visit(
+        [&](const auto& v) -> int {
+          using T = std::decay_t<decltype(v)>;
+          if constexpr (std::is_same_v<T, std::monostate>) {
+            return sqlite3_bind_null(statement, index);
+          } else if constexpr (std::is_same_v<T, std::string>) {
+            std::string utf8 = converter_.ToUtf8(v);
+            return sqlite3_bind_text(statement, index, utf8.data(), static_cast<int>(utf8.size()),
+                                     SQLITE_TRANSIENT);
+          } else if constexpr (std::is_same_v<T, int64_t>) {
+            return sqlite3_bind_int64(statement, index, v);
+          } else if constexpr (std::is_same_v<T, double>) {
+            return sqlite3_bind_double(statement, index, v);
+          } else {
+            std::string stored = ToStoredText(v);
+            return sqlite3_bind_text(statement, index, stored.data(),
+                                     static_cast<int>(stored.size()), SQLITE_TRANSIENT);
+          }
+        },
+        value);
+    if (rc != SQLITE_OK) Fail();
+  }
+
+  bool Step(sqlite3_stmt* statement) {
+    int rc = sqlite3_step(statement);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    Fail();
+  }
+
+  DbValue ReadCell(sqlite3_stmt* statement, int column) const {
+    switch (sqlite3_column_type(statement, column)) {
+      case SQLITE_NULL:
+        return std::monostate{};
+      case SQLITE_INTEGER:
+        return static_cast<int64_t>(sqlite3_column_int64(statement, column));
+      case SQLITE_FLOAT:
+        return sqlite3_column_double(statement, column);
+      default: {
+        const auto* bytes = static_cast<const char*>(sqlite3_column_blob(statement, column));
+        int size = sqlite3_column_bytes(statement, column);
+        return converter_.FromUtf8(std::string_view(bytes != nullptr ? bytes : "",
+                                                    static_cast<size_t>(size)));
+      }
+    }
+  }
+
+  DatabaseHandle db_;
+  TextConverter converter_;
+};
+
+DatabaseHandle OpenHandle(const std::string& path, int flags) {
+  sqlite3* raw = nullptr;
+  int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+  DatabaseHandle db(raw);
+  if (rc != SQLITE_OK)
+    throw DbError(db ? sqlite3_errmsg(db.get()) : "cannot open database " + path);
+  sqlite3_extended_result_codes(db.get(), 1);
+  sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
+  return db;
+}
+
+}  // namespace
+
+std::unique_ptr<DbBackend> OpenSqliteBackend(const std::string& path) {
+  auto backend = std::make_unique<SqliteBackend>(OpenHandle(path, SQLITE_OPEN_READWRITE));
+  // Committed data survives a crash of the process or the machine. Reading the schema here also
+  // makes a file that is not a database fail the connection step rather than the first statement.
+  backend->Run("PRAGMA synchronous=FULL");
+  backend->Run("SELECT count(*) FROM sqlite_master");
+  return backend;
+}
+
+void CreateSqliteDatabase(const std::string& path, const std::string& script) {
+  DatabaseHandle db = OpenHandle(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+  char* message = nullptr;
+  if (sqlite3_exec(db.get(), script.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+    std::string error = message != nullptr ? message : sqlite3_errmsg(db.get());
+    sqlite3_free(message);
+    throw DbError(error);
+  }
+}
+
+}  // namespace wardlink

@@ -1,0 +1,121 @@
+#include "db/statement_text.h"
+
+#include <cctype>
+
+namespace wardlink {
+
+std::string QuotedLiteral(std::string_view text) {
+  std::string literal;
+  literal.reserve(text.size() + 2);
+  literal += '\'';
+  for (char c : text) {
+    if (c == '\'') literal += '\'';
+    literal += c;
+  }
+  literal += '\'';
+  return literal;
+}
+
+std::string Decimal(int32_t value) { return std::to_string(value); }
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  }
+  return true;
+}
+
+namespace {
+
+bool EndsParameterName(char c) {
+  return c == ' ' || c == '\r' || c == '\n' || c == ',' || c == ';' || c == ')';
+}
+
+bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+// Copies a quoted literal starting at text[pos] (an opening quote) to `out`; returns the position
+// after it. A doubled quote inside stays part of the literal; an unclosed one runs to the end.
+size_t CopyLiteral(std::string_view text, size_t pos, std::string& out) {
+  out += text[pos++];
+  while (pos < text.size()) {
+    char c = text[pos++];
+    out += c;
+    if (c == '\'') {
+      if (pos < text.size() && text[pos] == '\'') {
+        out += text[pos++];
+      } else {
+        break;
+      }
+    }
+  }
+  return pos;
+}
+
+bool WordAt(std::string_view text, size_t pos, std::string_view word) {
+  return pos + word.size() <= text.size() && EqualsIgnoringCase(text.substr(pos, word.size()), word);
+}
+
+}  // namespace
+
+ParsedStatement ParseNamedParameters(std::string_view text) {
+  ParsedStatement parsed;
+  parsed.text.reserve(text.size());
+  size_t pos = 0;
+  while (pos < text.size()) {
+    char c = text[pos];
+    if (c == '\'') {
+      pos = CopyLiteral(text, pos, parsed.text);
+      continue;
+    }
+    if (c == ':') {
+      size_t end = pos + 1;
+      while (end < text.size() && !EndsParameterName(text[end])) ++end;
+      if (end > pos + 1) {
+        parsed.parameters.emplace_back(text.substr(pos + 1, end - pos - 1));
+        parsed.text += '?';
+        pos = end;
+        continue;
+      }
+    }
+    parsed.text += c;
+    ++pos;
+  }
+  return parsed;
+}
+
+std::string RewriteForSqlite(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 8);
+  size_t pos = 0;
+  while (pos < text.size()) {
+    char c = text[pos];
+    if (c == '\'') {
+      pos = CopyLiteral(text, pos, out);
+      continue;
+    }
+    bool wordStart = pos == 0 || !IsWordChar(text[pos - 1]);
+    if (wordStart && WordAt(text, pos, "dbo.")) {
+      pos += 4;
+      continue;
+    }
+    if (wordStart && WordAt(text, pos, "delete") &&
+        (pos + 6 == text.size() || !IsWordChar(text[pos + 6]))) {
+      out.append(text.substr(pos, 6));
+      pos += 6;
+      size_t next = pos;
+      while (next < text.size() && std::isspace(static_cast<unsigned char>(text[next]))) ++next;
+      bool hasFrom = WordAt(text, next, "from") &&
+                     (next + 4 == text.size() || !IsWordChar(text[next + 4]));
+      if (!hasFrom && next < text.size()) out += " From";
+      continue;
+    }
+    out += c;
+    ++pos;
+  }
+  return out;
+}
+
+}  // namespace wardlink

@@ -1,0 +1,120 @@
+#include "db/trial_database.h"
+
+#include <filesystem>
+#include <string_view>
+
+#include "db/db_error.h"
+#include "db/schema.h"
+#include "db/sqlite_backend.h"
+
+namespace wardlink {
+
+namespace {
+
+using schema::ColumnKind;
+
+std::string_view TypeName(ColumnKind kind) {
+  switch (kind) {
+    case ColumnKind::kInteger:
+      return "INTEGER";
+    case ColumnKind::kFloat:
+      return "REAL";
+    case ColumnKind::kDateTime:
+      return "DATETIME";
+    case ColumnKind::kText:
+      break;
+  }
+  return "TEXT";
+}
+
+std::string Join(const std::vector<std::string_view>& names) {
+  std::string joined;
+  for (auto name : names) {
+    if (!joined.empty()) joined += ", ";
+    joined += name;
+  }
+  return joined;
+}
+
+void AppendTable(const schema::TableDef& table, std::string& script) {
+  script += "CREATE TABLE ";
+  script += table.name;
+  script += " (\n";
+  std::vector<std::string_view> integerColumns;
+  for (size_t i = 0; i < table.columns.size(); ++i) {
+    const auto& column = table.columns[i];
+    script += "  ";
+    script += column.name;
+    script += ' ';
+    script += TypeName(column.kind);
+    // SQL Server's default collation compares text without regard to case.
+    if (column.kind == ColumnKind::kText) script += " COLLATE NOCASE";
+    if (!column.defaultValue.empty()) {
+      script += " DEFAULT ";
+      script += column.defaultValue;
+    }
+    if (column.kind == ColumnKind::kInteger) {
+      // An integer column refuses text that is not an integer, as SQL Server's int does; the
+      // empty text passes here and the triggers below store it as 0.
+      script += " CHECK (typeof(" + std::string(column.name) + ") IN ('integer', 'null') OR " +
+                std::string(column.name) + " = '')";
+      integerColumns.push_back(column.name);
+    }
+    if (i + 1 < table.columns.size() || !table.uniqueKey.empty()) script += ',';
+    script += '\n';
+  }
+  if (!table.uniqueKey.empty()) script += "  UNIQUE (" + Join(table.uniqueKey) + ")\n";
+  script += ");\n";
+
+  if (!table.index.empty()) {
+    script += "CREATE INDEX " + std::string(table.name) + "_Lookup ON " + std::string(table.name) +
+              " (" + Join(table.index) + ");\n";
+  }
+  if (integerColumns.empty()) return;
+  std::string condition;
+  std::string assignments;
+  for (auto name : integerColumns) {
+    std::string column(name);
+    if (!condition.empty()) {
+      condition += " OR ";
+      assignments += ", ";
+    }
+    condition += "typeof(NEW." + column + ") = 'text'";
+    assignments += column + " = CASE WHEN typeof(" + column + ") = 'text' THEN 0 ELSE " + column +
+                   " END";
+  }
+  for (std::string_view event : {"INSERT", "UPDATE"}) {
+    script += "CREATE TRIGGER " + std::string(table.name) + "_EmptyAsZero_" + std::string(event) +
+              " AFTER " + std::string(event) + " ON " + std::string(table.name) + " WHEN " +
+              condition + " BEGIN UPDATE " + std::string(table.name) + " SET " + assignments +
+              " WHERE rowid = NEW.rowid; END;\n";
+  }
+}
+
+}  // namespace
+
+std::string SqliteTrialScript() {
+  std::string script = "PRAGMA journal_mode=WAL;\nBEGIN;\n";
+  for (const auto& table : schema::AllTables()) AppendTable(table, script);
+  // One default date format, so that admission works on a new trial database.
+  script +=
+      "INSERT INTO EMR_FORMATDATETYPE (ID, UserDefault) VALUES (1, 1);\n"
+      "INSERT INTO EMR_FORMATDATE (FormatDateTypeID, UserDefault, FormatDateTime_Show, "
+      "FormatDateTime_Input) VALUES (1, 1, 'yyyy-MM-dd HH:mm', 'yyyy-MM-dd HH:mm');\n";
+  script += "COMMIT;\n";
+  return script;
+}
+
+void CreateTrialDatabase(const std::string& server) {
+  constexpr std::string_view kPrefix = "sqlite:";
+  if (!server.starts_with(kPrefix))
+    throw DbError("a trial database is created only for sqlite:PATH");
+  std::string path = server.substr(kPrefix.size());
+  if (path.empty()) throw DbError("no path given");
+  std::error_code ignored;
+  if (std::filesystem::exists(path, ignored))
+    throw DbError(path + " already exists; a trial database is never written over another file");
+  CreateSqliteDatabase(path, SqliteTrialScript());
+}
+
+}  // namespace wardlink

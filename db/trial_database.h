@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+namespace wardlink {
+
+// The SQLite script that creates the trial database: every table and column of the schema, the
+// keys the operations check, the event index, integer columns that refuse a non-integer text and
+// store the empty text as 0, WAL journal mode, and one default date format.
+std::string SqliteTrialScript();
+
+// Creates a trial database for `server` ("sqlite:PATH"). Refuses to overwrite an existing file.
+// Raises DbError on failure.
+void CreateTrialDatabase(const std::string& server);
+
+}  // namespace wardlink

@@ -1,0 +1,52 @@
+#include "library/call_frame.h"
+
+#include <exception>
+#include <stdexcept>
+
+#include "library/com_scope.h"
+#include "library/last_error.h"
+
+namespace wardlink {
+
+int32_t RunExport(const HostConnectionArgs& args, const ExportBody& body) noexcept {
+  ClearLastError();
+  int32_t result = 0;
+  try {
+    [[maybe_unused]] ComScope com;
+    // Declared in this order so that the clean-up closes the query before the connection.
+    DbConnection connection({Text(args.server), Text(args.login), Text(args.password)});
+    if (!connection.Connect()) return kConnectionFailed;
+    DbQuery query(connection);
+    result = body(connection, query);
+  } catch (const std::exception& error) {
+    SetLastError(error.what());
+    result = kUnguardedError;
+  } catch (...) {
+    SetLastError("unknown error");
+    result = kUnguardedError;
+  }
+  return result;
+}
+
+int32_t RunGuarded(DbConnection& connection, int32_t failureCode,
+                   const std::function<void()>& writes) {
+  Transaction transaction(connection);
+  try {
+    writes();
+    transaction.Commit();
+  } catch (const std::exception&) {
+    return failureCode;  // the transaction's destructor rolls back
+  }
+  return 0;
+}
+
+}  // namespace wardlink
+
+namespace wardlink {
+
+int32_t RunNotImplemented(const HostConnectionArgs& args) noexcept {
+  return RunExport(
+      args, [](DbConnection&, DbQuery&) -> int32_t { throw std::logic_error("not implemented"); });
+}
+
+}  // namespace wardlink

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "db/connection.h"
+#include "db/query.h"
+
+namespace wardlink {
+
+// The result of an export that ended in an error no code of its own covers.
+inline constexpr int32_t kUnguardedError = -1;
+inline constexpr int32_t kConnectionFailed = 1;
+
+// A host text: a null pointer reads as the empty text.
+inline std::string Text(const char* text) {
+  return text != nullptr ? std::string(text) : std::string();
+}
+
+struct HostConnectionArgs {
+  const char* server;
+  const char* login;
+  const char* password;
+};
+
+using ExportBody = std::function<int32_t(DbConnection& connection, DbQuery& query)>;
+
+// The call frame every export runs: result 0, connection, connection step (1 on failure, body not
+// run), body, clean-up in reverse order on every path. Any exception from the body becomes -1 with
+// its message kept for WardLinkLastError; nothing crosses the boundary.
+int32_t RunExport(const HostConnectionArgs& args, const ExportBody& body) noexcept;
+
+// Runs `writes` inside one transaction on the call's connection. Starting the transaction is
+// outside the guard (its failure is unguarded); any failure of `writes` or of the commit rolls
+// back and gives `failureCode`.
+int32_t RunGuarded(DbConnection& connection, int32_t failureCode,
+                   const std::function<void()>& writes);
+
+}  // namespace wardlink
+
+namespace wardlink {
+
+// Placeholder body for an export whose family is not built yet: -1, "not implemented".
+int32_t RunNotImplemented(const HostConnectionArgs& args) noexcept;
+
+}  // namespace wardlink

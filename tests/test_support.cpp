@@ -1,0 +1,106 @@
+#include "tests/test_support.h"
+
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <memory>
+#include <stdexcept>
+
+#include "db/trial_database.h"
+#include "wardlink.h"
+
+namespace wardlink::testing {
+
+namespace {
+
+std::filesystem::path NewTemporaryFolder() {
+  static std::atomic<int> counter{0};
+  auto folder = std::filesystem::temp_directory_path() /
+                ("wardlink-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  return folder;
+}
+
+struct CloseDb {
+  void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+
+std::unique_ptr<sqlite3, CloseDb> Open(const std::filesystem::path& path) {
+  sqlite3* raw = nullptr;
+  int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+  std::unique_ptr<sqlite3, CloseDb> db(raw);
+  if (rc != SQLITE_OK) throw std::runtime_error("cannot open " + path.string());
+  sqlite3_busy_timeout(raw, 30000);
+  return db;
+}
+
+}  // namespace
+
+TrialDatabase::TrialDatabase()
+    : folder_(NewTemporaryFolder()), path_(folder_ / "trial.db"), server_("sqlite:" + path_.string()) {
+  CreateTrialDatabase(server_);
+}
+
+TrialDatabase::~TrialDatabase() {
+  std::error_code ignored;
+  std::filesystem::remove_all(folder_, ignored);
+}
+
+void TrialDatabase::Exec(const std::string& sql) const {
+  auto db = Open(path_);
+  char* message = nullptr;
+  if (sqlite3_exec(db.get(), sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+    std::string error = message != nullptr ? message : "unknown error";
+    sqlite3_free(message);
+    throw std::runtime_error(error + " in: " + sql);
+  }
+}
+
+std::vector<std::vector<std::string>> TrialDatabase::Rows(const std::string& sql) const {
+  auto db = Open(path_);
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
+    throw std::runtime_error(std::string(sqlite3_errmsg(db.get())) + " in: " + sql);
+  std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
+  std::vector<std::vector<std::string>> rows;
+  while (sqlite3_step(raw) == SQLITE_ROW) {
+    auto& row = rows.emplace_back();
+    for (int i = 0; i < sqlite3_column_count(raw); ++i) {
+      const unsigned char* text = sqlite3_column_text(raw, i);
+      row.emplace_back(text != nullptr ? reinterpret_cast<const char*>(text) : "<null>");
+    }
+  }
+  return rows;
+}
+
+std::string TrialDatabase::Scalar(const std::string& sql) const {
+  auto rows = Rows(sql);
+  if (rows.empty() || rows[0].empty()) throw std::runtime_error("no row from: " + sql);
+  return rows[0][0];
+}
+
+int TrialDatabase::Count(const std::string& table, const std::string& where) const {
+  return std::stoi(
+      Scalar("SELECT count(*) FROM " + table + (where.empty() ? "" : " WHERE " + where)));
+}
+
+StatementLog::StatementLog()
+    : previous_(SetStatementObserver([this](std::string_view text) { texts_.emplace_back(text); })) {}
+
+StatementLog::~StatementLog() { SetStatementObserver(std::move(previous_)); }
+
+std::string LastErrorMessage() {
+  std::string message(static_cast<size_t>(WardLinkLastError(nullptr, 0)) + 1, '\0');
+  WardLinkLastError(message.data(), static_cast<int32_t>(message.size()));
+  return message.c_str();
+}
+
+std::string MissingDatabaseServer() {
+  return "sqlite:" + (std::filesystem::temp_directory_path() / "wardlink-no-such-folder" /
+                      "missing.db")
+                         .string();
+}
+
+}  // namespace wardlink::testing

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "db/statement_observer.h"
+
+namespace wardlink::testing {
+
+// A fresh trial database in a temporary folder, removed again at the end of the test. Rows are
+// read and written with SQLite directly, so that assertions never go through the code under test.
+class TrialDatabase {
+ public:
+  TrialDatabase();
+  ~TrialDatabase();
+  TrialDatabase(const TrialDatabase&) = delete;
+  TrialDatabase& operator=(const TrialDatabase&) = delete;
+
+  // The server argument that reaches this database.
+  const char* server() const { return server_.c_str(); }
+  const std::filesystem::path& path() const { return path_; }
+
+  void Exec(const std::string& sql) const;
+  // Every row of `sql`, each cell as text; NULL reads as "<null>".
+  std::vector<std::vector<std::string>> Rows(const std::string& sql) const;
+  // The first cell of the first row; raises when there is none.
+  std::string Scalar(const std::string& sql) const;
+  int Count(const std::string& table, const std::string& where = "") const;
+
+ private:
+  std::filesystem::path folder_;
+  std::filesystem::path path_;
+  std::string server_;
+};
+
+// Records every statement text sent on this thread while it lives.
+class StatementLog {
+ public:
+  StatementLog();
+  ~StatementLog();
+  StatementLog(const StatementLog&) = delete;
+  StatementLog& operator=(const StatementLog&) = delete;
+
+  const std::vector<std::string>& texts() const { return texts_; }
+
+ private:
+  std::vector<std::string> texts_;
+  StatementObserver previous_;
+};
+
+// The message WardLinkLastError returns now.
+std::string LastErrorMessage();
+
+// A server argument whose database file does not exist.
+std::string MissingDatabaseServer();
+
+}  // namespace wardlink::testing

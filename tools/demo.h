@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace wardlink::host {
+
+// Plays calls against one database and prints each with its result and the buffers it filled.
+class DemoRun {
+ public:
+  explicit DemoRun(std::string server) : server_(std::move(server)) {}
+
+  // Calls an export through the host's export table; returns its result code.
+  int Call(const std::string& name, const std::vector<std::string>& args);
+  void Heading(const std::string& title);
+  const std::string& server() const { return server_; }
+  int failures() const { return failures_; }
+  // Counts an outcome that the demo did not expect, so that the run ends non-zero.
+  void Expect(bool condition, const std::string& what);
+
+ private:
+  std::string server_;
+  int failures_ = 0;
+};
+
+// The sections of the demo, in the order a day of the hospital runs.
+void DemoDictionaries(DemoRun& run);
+
+}  // namespace wardlink::host
