@@ -62,8 +62,8 @@ class DbQuery {
 
   DbConnection& connection_;
   std::string text_;
-  std::vector<std::string> parameterNames_;  // in order of appearance
-  std::string markedText_;                   // the text with `?` markers
+  std::vector<std::string> parameterNames_;     // in order of appearance
+  std::string markedText_;                      // the text with `?` markers
   std::vector<std::optional<DbValue>> values_;  // one per marker
   std::optional<ResultSet> result_;
   size_t row_ = 0;
