@@ -54,7 +54,7 @@ class DbQuery {
 
  private:
   void SetText(std::string text);
-  void Bind(std::string_view name, DbValue value);
+  void Bind(std::string_view name, const DbValue& value);
   std::vector<DbValue> ParameterValues() const;
   std::string BackendText() const;
   const DbValue& Cell(std::string_view name) const;

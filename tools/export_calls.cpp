@@ -13,7 +13,7 @@ namespace wardlink::host {
 namespace {
 
 // Room for any single value the library writes into a host buffer.
-constexpr size_t kBufferSize = 64 * 1024;
+constexpr size_t kBufferSize = size_t{64} * 1024;
 
 constexpr const char* kQueryFields[42] = {"PeopleName",
                                           "UnitID",
