@@ -1,5 +1,6 @@
 #include "db/connection.h"
 
+#include <exception>
 #include <string_view>
 
 #include "db/db_error.h"
@@ -61,6 +62,18 @@ Transaction::~Transaction() {
 void Transaction::Commit() {
   connection_.CommitTransaction();
   open_ = false;
+}
+
+int32_t RunGuarded(DbConnection& connection, int32_t failureCode,
+                   const std::function<void()>& writes) {
+  Transaction transaction(connection);
+  try {
+    writes();
+    transaction.Commit();
+  } catch (const std::exception&) {
+    return failureCode;  // the transaction's destructor rolls back
+  }
+  return 0;
 }
 
 }  // namespace wardlink

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -54,5 +56,11 @@ class Transaction {
   DbConnection& connection_;
   bool open_ = true;
 };
+
+// The transaction guard: runs `writes` inside one transaction on the connection. Starting the
+// transaction is outside the guard (its failure propagates); any failure of `writes` or of the
+// commit rolls back and gives `failureCode`; success gives 0.
+int32_t RunGuarded(DbConnection& connection, int32_t failureCode,
+                   const std::function<void()>& writes);
 
 }  // namespace wardlink

@@ -28,17 +28,6 @@ int32_t RunExport(const HostConnectionArgs& args, const ExportBody& body) noexce
   return result;
 }
 
-int32_t RunGuarded(DbConnection& connection, int32_t failureCode,
-                   const std::function<void()>& writes) {
-  Transaction transaction(connection);
-  try {
-    writes();
-    transaction.Commit();
-  } catch (const std::exception&) {
-    return failureCode;  // the transaction's destructor rolls back
-  }
-  return 0;
-}
 
 }  // namespace wardlink
 
