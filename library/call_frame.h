@@ -31,11 +31,6 @@ using ExportBody = std::function<int32_t(DbConnection& connection, DbQuery& quer
 // its message kept for WardLinkLastError; nothing crosses the boundary.
 int32_t RunExport(const HostConnectionArgs& args, const ExportBody& body) noexcept;
 
-// Runs `writes` inside one transaction on the call's connection. Starting the transaction is
-// outside the guard (its failure is unguarded); any failure of `writes` or of the commit rolls
-// back and gives `failureCode`.
-int32_t RunGuarded(DbConnection& connection, int32_t failureCode,
-                   const std::function<void()>& writes);
 
 }  // namespace wardlink
 
