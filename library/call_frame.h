@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "db/connection.h"
 #include "db/query.h"
@@ -17,6 +18,10 @@ inline constexpr int32_t kConnectionFailed = 1;
 inline std::string Text(const char* text) {
   return text != nullptr ? std::string(text) : std::string();
 }
+// The same without a copy, for texts used only during the call.
+inline std::string_view TextView(const char* text) {
+  return text != nullptr ? std::string_view(text) : std::string_view();
+}
 
 struct HostConnectionArgs {
   const char* server;
@@ -30,7 +35,6 @@ using ExportBody = std::function<int32_t(DbConnection& connection, DbQuery& quer
 // run), body, clean-up in reverse order on every path. Any exception from the body becomes -1 with
 // its message kept for WardLinkLastError; nothing crosses the boundary.
 int32_t RunExport(const HostConnectionArgs& args, const ExportBody& body) noexcept;
-
 
 }  // namespace wardlink
 
