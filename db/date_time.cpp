@@ -92,7 +92,7 @@ DateTime CurrentLocalDateTime() {
   std::tm local{};
   localtime_r(&seconds, &local);
   auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
-  return DateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+  return DateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,       local.tm_hour,
                   local.tm_min,         local.tm_sec,     static_cast<int>(ms)};
 }
 

@@ -63,7 +63,7 @@ void DbQuery::SetText(std::string text) {
   values_.assign(parameterNames_.size(), std::nullopt);
 }
 
-void DbQuery::Bind(std::string_view name, DbValue value) {
+void DbQuery::Bind(std::string_view name, const DbValue& value) {
   bool found = false;
   for (size_t i = 0; i < parameterNames_.size(); ++i) {
     if (EqualsIgnoringCase(parameterNames_[i], name)) {

@@ -54,7 +54,7 @@ class DbQuery {
 
  private:
   void SetText(std::string text);
-  void Bind(std::string_view name, DbValue value);
+  void Bind(std::string_view name, const DbValue& value);
   std::vector<DbValue> ParameterValues() const;
   std::string BackendText() const;
   const DbValue& Cell(std::string_view name) const;
@@ -62,8 +62,8 @@ class DbQuery {
 
   DbConnection& connection_;
   std::string text_;
-  std::vector<std::string> parameterNames_;  // in order of appearance
-  std::string markedText_;                   // the text with `?` markers
+  std::vector<std::string> parameterNames_;     // in order of appearance
+  std::string markedText_;                      // the text with `?` markers
   std::vector<std::optional<DbValue>> values_;  // one per marker
   std::optional<ResultSet> result_;
   size_t row_ = 0;

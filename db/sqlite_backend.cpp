@@ -84,7 +84,8 @@ class SqliteBackend final : public DbBackend {
     if (sqlite3_bind_parameter_count(raw) != static_cast<int>(parameters.size()))
       throw DbError("statement has " + std::to_string(sqlite3_bind_parameter_count(raw)) +
                     " parameter markers but " + std::to_string(parameters.size()) + " values");
-    for (size_t i = 0; i < parameters.size(); ++i) Bind(raw, static_cast<int>(i) + 1, parameters[i]);
+    for (size_t i = 0; i < parameters.size(); ++i)
+      Bind(raw, static_cast<int>(i) + 1, parameters[i]);
     return statement;
   }
 
@@ -130,8 +131,8 @@ class SqliteBackend final : public DbBackend {
       default: {
         const auto* bytes = static_cast<const char*>(sqlite3_column_blob(statement, column));
         int size = sqlite3_column_bytes(statement, column);
-        return converter_.FromUtf8(std::string_view(bytes != nullptr ? bytes : "",
-                                                    static_cast<size_t>(size)));
+        return converter_.FromUtf8(
+            std::string_view(bytes != nullptr ? bytes : "", static_cast<size_t>(size)));
       }
     }
   }

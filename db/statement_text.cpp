@@ -55,7 +55,8 @@ size_t CopyLiteral(std::string_view text, size_t pos, std::string& out) {
 }
 
 bool WordAt(std::string_view text, size_t pos, std::string_view word) {
-  return pos + word.size() <= text.size() && EqualsIgnoringCase(text.substr(pos, word.size()), word);
+  return pos + word.size() <= text.size() &&
+         EqualsIgnoringCase(text.substr(pos, word.size()), word);
 }
 
 }  // namespace
@@ -107,8 +108,8 @@ std::string RewriteForSqlite(std::string_view text) {
       pos += 6;
       size_t next = pos;
       while (next < text.size() && std::isspace(static_cast<unsigned char>(text[next]))) ++next;
-      bool hasFrom = WordAt(text, next, "from") &&
-                     (next + 4 == text.size() || !IsWordChar(text[next + 4]));
+      bool hasFrom =
+          WordAt(text, next, "from") && (next + 4 == text.size() || !IsWordChar(text[next + 4]));
       if (!hasFrom && next < text.size()) out += " From";
       continue;
     }

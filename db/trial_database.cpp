@@ -80,8 +80,8 @@ void AppendTable(const schema::TableDef& table, std::string& script) {
       assignments += ", ";
     }
     condition += "typeof(NEW." + column + ") = 'text'";
-    assignments += column + " = CASE WHEN typeof(" + column + ") = 'text' THEN 0 ELSE " + column +
-                   " END";
+    assignments +=
+        column + " = CASE WHEN typeof(" + column + ") = 'text' THEN 0 ELSE " + column + " END";
   }
   for (std::string_view event : {"INSERT", "UPDATE"}) {
     script += "CREATE TRIGGER " + std::string(table.name) + "_EmptyAsZero_" + std::string(event) +

@@ -48,24 +48,21 @@ WARDLINK_API int32_t DeleteHunYin(const char* server, const char* login, const c
                                   int32_t id);
 WARDLINK_API int32_t AddInHospType(const char* server, const char* login, const char* password,
                                    const char* entryName, int32_t id, int32_t theOrder);
-WARDLINK_API int32_t UpdateInHospType(const char* server, const char* login,
-                                      const char* password, const char* entryName, int32_t id,
-                                      int32_t theOrder);
-WARDLINK_API int32_t DeleteInHospType(const char* server, const char* login,
-                                      const char* password, int32_t id);
+WARDLINK_API int32_t UpdateInHospType(const char* server, const char* login, const char* password,
+                                      const char* entryName, int32_t id, int32_t theOrder);
+WARDLINK_API int32_t DeleteInHospType(const char* server, const char* login, const char* password,
+                                      int32_t id);
 WARDLINK_API int32_t AddYiBaoLeiXing(const char* server, const char* login, const char* password,
                                      const char* entryName, int32_t id, int32_t theOrder);
-WARDLINK_API int32_t UpdateYiBaoLeiXing(const char* server, const char* login,
-                                        const char* password, const char* entryName, int32_t id,
-                                        int32_t theOrder);
-WARDLINK_API int32_t DeleteYiBaoLeiXing(const char* server, const char* login,
-                                        const char* password, int32_t id);
-WARDLINK_API int32_t AddCertificateType(const char* server, const char* login,
-                                        const char* password, const char* entryName, int32_t id,
-                                        int32_t theOrder);
+WARDLINK_API int32_t UpdateYiBaoLeiXing(const char* server, const char* login, const char* password,
+                                        const char* entryName, int32_t id, int32_t theOrder);
+WARDLINK_API int32_t DeleteYiBaoLeiXing(const char* server, const char* login, const char* password,
+                                        int32_t id);
+WARDLINK_API int32_t AddCertificateType(const char* server, const char* login, const char* password,
+                                        const char* entryName, int32_t id, int32_t theOrder);
 WARDLINK_API int32_t UpdateCertificateType(const char* server, const char* login,
-                                           const char* password, const char* entryName,
-                                           int32_t id, int32_t theOrder);
+                                           const char* password, const char* entryName, int32_t id,
+                                           int32_t theOrder);
 WARDLINK_API int32_t DeleteCertificateType(const char* server, const char* login,
                                            const char* password, int32_t id);
 
@@ -73,8 +70,8 @@ WARDLINK_API int32_t DeleteCertificateType(const char* server, const char* login
  * ";", written into the buffer that *listBuffer points to. Codes: 0, 1. */
 WARDLINK_API int32_t GetZhiCheng(const char* server, const char* login, const char* password,
                                  char** listBuffer);
-WARDLINK_API int32_t GetBingQingMiaoShu(const char* server, const char* login,
-                                        const char* password, char** listBuffer);
+WARDLINK_API int32_t GetBingQingMiaoShu(const char* server, const char* login, const char* password,
+                                        char** listBuffer);
 
 /* Departments. Add: 2 = ID present. Update: 2 = ID not found. Delete: 2 = ID not found,
  * 3 = still referred to by a user, a patient record or a ward. */
@@ -92,8 +89,7 @@ WARDLINK_API int32_t DeleteUnit(const char* server, const char* login, const cha
  * Delete: 2 = user not found. */
 WARDLINK_API int32_t AddUser(const char* server, const char* login, const char* password,
                              const char* userId, const char* pwd, const char* userName,
-                             int32_t spare, const char* zhiCheng, int32_t unitId,
-                             int32_t tempType);
+                             int32_t spare, const char* zhiCheng, int32_t unitId, int32_t tempType);
 WARDLINK_API int32_t UpdateUser(const char* server, const char* login, const char* password,
                                 const char* userId, const char* pwd, const char* userName,
                                 int32_t spare, const char* zhiCheng, int32_t unitId,
@@ -129,7 +125,7 @@ WARDLINK_API int32_t DeleteIllBed(const char* server, const char* login, const c
       const char *nianLingSui, const char *nianLingYue, const char *nianLingTian,                \
       const char *minZu, const char *address, const char *hunYin, const char *jiGuan,            \
       const char *postCode, const char *yiBaoLeiXing, const char *bingAnHao,                     \
-      const char *menZhenNo, const char *ruYuanCount, const char *bingQu, const char *chuangHao,  \
+      const char *menZhenNo, const char *ruYuanCount, const char *bingQu, const char *chuangHao, \
       const char *ruYuanDate, const char *bingShiCaiJiDate, const char *bingShiSayer,            \
       const char *keKaoChengDu, const char *zhuYuanLeiBie, const char *ruYuanShiBingQing,        \
       const char *faBingJieQi, const char *certificateType, const char *certificateCode,         \
@@ -146,16 +142,16 @@ WARDLINK_API int32_t UpdateVictim(const char* server, const char* login, const c
  * buffers are written only on 0. The last argument is not read. */
 WARDLINK_API int32_t GetVictimInfo(
     const char* server, const char* login, const char* password, const char* zhuYuanNo,
-    char* peopleName, char* unitId, char* unitName, char* mainMgrDoctorUid,
-    char* mainMgrDoctorName, char* zhuZhiYiShengUid, char* zhuZhiYiShengName,
-    char* ruYuanZhenDuan, char* helperUidList, char* helperNameList, char* danwei, char* zhiYe,
-    char* sex, char* nianLingSui, char* nianLingYue, char* nianLingTian, char* minZu,
-    char* address, char* hunYin, char* jiGuan, char* postCode, char* yiBaoLeiXing,
-    char* bingAnHao, char* menZhenNo, char* ruYuanCount, char* bingQu, char* chuangHao,
-    char* ruYuanDate, char* bingShiCaiJiDate, char* bingShiSayer, char* keKaoChengDu,
-    char* zhuYuanLeiBie, char* ruYuanShiBingQing, char* faBingJieQi, char* certificateType,
-    char* certificateCode, char* lianXiRenXingMing, char* guanXi, char* lianXiRenDianHua,
-    char* lianXiRenZhuZhi, char* lianXiRenYouBian, char* memo, int32_t unused);
+    char* peopleName, char* unitId, char* unitName, char* mainMgrDoctorUid, char* mainMgrDoctorName,
+    char* zhuZhiYiShengUid, char* zhuZhiYiShengName, char* ruYuanZhenDuan, char* helperUidList,
+    char* helperNameList, char* danwei, char* zhiYe, char* sex, char* nianLingSui,
+    char* nianLingYue, char* nianLingTian, char* minZu, char* address, char* hunYin, char* jiGuan,
+    char* postCode, char* yiBaoLeiXing, char* bingAnHao, char* menZhenNo, char* ruYuanCount,
+    char* bingQu, char* chuangHao, char* ruYuanDate, char* bingShiCaiJiDate, char* bingShiSayer,
+    char* keKaoChengDu, char* zhuYuanLeiBie, char* ruYuanShiBingQing, char* faBingJieQi,
+    char* certificateType, char* certificateCode, char* lianXiRenXingMing, char* guanXi,
+    char* lianXiRenDianHua, char* lianXiRenZhuZhi, char* lianXiRenYouBian, char* memo,
+    int32_t unused);
 
 /* Record deletion: 2 = number unknown, 3 = archived, 4 = rolled back. */
 WARDLINK_API int32_t DeleteVictim(const char* server, const char* login, const char* password,

@@ -39,7 +39,9 @@ std::unique_ptr<sqlite3, CloseDb> Open(const std::filesystem::path& path) {
 }  // namespace
 
 TrialDatabase::TrialDatabase()
-    : folder_(NewTemporaryFolder()), path_(folder_ / "trial.db"), server_("sqlite:" + path_.string()) {
+    : folder_(NewTemporaryFolder()),
+      path_(folder_ / "trial.db"),
+      server_("sqlite:" + path_.string()) {
   CreateTrialDatabase(server_);
 }
 
@@ -87,7 +89,8 @@ int TrialDatabase::Count(const std::string& table, const std::string& where) con
 }
 
 StatementLog::StatementLog()
-    : previous_(SetStatementObserver([this](std::string_view text) { texts_.emplace_back(text); })) {}
+    : previous_(
+          SetStatementObserver([this](std::string_view text) { texts_.emplace_back(text); })) {}
 
 StatementLog::~StatementLog() { SetStatementObserver(std::move(previous_)); }
 
@@ -98,9 +101,9 @@ std::string LastErrorMessage() {
 }
 
 std::string MissingDatabaseServer() {
-  return "sqlite:" + (std::filesystem::temp_directory_path() / "wardlink-no-such-folder" /
-                      "missing.db")
-                         .string();
+  return "sqlite:" +
+         (std::filesystem::temp_directory_path() / "wardlink-no-such-folder" / "missing.db")
+             .string();
 }
 
 }  // namespace wardlink::testing

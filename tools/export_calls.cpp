@@ -13,20 +13,50 @@ namespace wardlink::host {
 namespace {
 
 // Room for any single value the library writes into a host buffer.
-constexpr size_t kBufferSize = 64 * 1024;
+constexpr size_t kBufferSize = size_t{64} * 1024;
 
-constexpr const char* kQueryFields[42] = {
-    "PeopleName",        "UnitID",           "UnitName",          "MainMgrDoctorUid",
-    "MainMgrDoctorName", "ZhuZhiYiShengUID", "ZhuZhiYiShengName", "RuYuanZhenDuan",
-    "HelperUidList",     "HelperNameList",   "Danwei",            "ZhiYe",
-    "Sex",               "NianLing_Sui",     "NianLing_Yue",      "NianLing_Tian",
-    "MinZu",             "Address",          "HunYin",            "JiGuan",
-    "PostCode",          "YiBaoLeiXing",     "BingAnHao",         "MenZhenNo",
-    "RuYuanCount",       "BingQu",           "ChuangHao",         "RuYuanDate",
-    "BingShiCaiJiDate",  "BingShiSayer",     "KeKaoChengDu",      "ZhuYuanLeiBie",
-    "RuYuanShiBingQing", "FaBingJieQi",      "CertificateType",   "CertificateCode",
-    "LianXiRenXingMing", "GuanXi",           "LianXiRenDianHua",  "LianXiRenZhuZhi",
-    "LianXiRenYouBian",  "Memo"};
+constexpr const char* kQueryFields[42] = {"PeopleName",
+                                          "UnitID",
+                                          "UnitName",
+                                          "MainMgrDoctorUid",
+                                          "MainMgrDoctorName",
+                                          "ZhuZhiYiShengUID",
+                                          "ZhuZhiYiShengName",
+                                          "RuYuanZhenDuan",
+                                          "HelperUidList",
+                                          "HelperNameList",
+                                          "Danwei",
+                                          "ZhiYe",
+                                          "Sex",
+                                          "NianLing_Sui",
+                                          "NianLing_Yue",
+                                          "NianLing_Tian",
+                                          "MinZu",
+                                          "Address",
+                                          "HunYin",
+                                          "JiGuan",
+                                          "PostCode",
+                                          "YiBaoLeiXing",
+                                          "BingAnHao",
+                                          "MenZhenNo",
+                                          "RuYuanCount",
+                                          "BingQu",
+                                          "ChuangHao",
+                                          "RuYuanDate",
+                                          "BingShiCaiJiDate",
+                                          "BingShiSayer",
+                                          "KeKaoChengDu",
+                                          "ZhuYuanLeiBie",
+                                          "RuYuanShiBingQing",
+                                          "FaBingJieQi",
+                                          "CertificateType",
+                                          "CertificateCode",
+                                          "LianXiRenXingMing",
+                                          "GuanXi",
+                                          "LianXiRenDianHua",
+                                          "LianXiRenZhuZhi",
+                                          "LianXiRenYouBian",
+                                          "Memo"};
 
 // The arguments of one call, after the connection arguments.
 class Args {
@@ -67,8 +97,9 @@ CallOutcome Code(int32_t result) { return CallOutcome{result, {}}; }
 
 template <typename Function>
 ExportEntry DictionaryAdd(const char* name, Function function) {
-  return {name, "EntryName ID theOrder", 3,
-          [function](const Args& a) { return Code(function(a.s(), a.l(), a.p(), a.t(0), a.i(1), a.i(2))); }};
+  return {name, "EntryName ID theOrder", 3, [function](const Args& a) {
+            return Code(function(a.s(), a.l(), a.p(), a.t(0), a.i(1), a.i(2)));
+          }};
 }
 
 template <typename Function>
@@ -116,7 +147,8 @@ CallOutcome CallGetVictimInfo(const Args& a) {
       slot(34), slot(35), slot(36), slot(37), slot(38), slot(39), slot(40), slot(41), 0);
   CallOutcome outcome{result, {}};
   if (result == 0) {
-    for (size_t i = 0; i < 42; ++i) outcome.buffers.emplace_back(kQueryFields[i], buffers[i].c_str());
+    for (size_t i = 0; i < 42; ++i)
+      outcome.buffers.emplace_back(kQueryFields[i], buffers[i].c_str());
   }
   return outcome;
 }
@@ -141,26 +173,36 @@ const std::vector<ExportEntry>& Table() {
       List("GetZhiCheng", GetZhiCheng),
       List("GetBingQingMiaoShu", GetBingQingMiaoShu),
       {"AddUnit", "ID UnitTypeID UnitName Memo", 4,
-       [](const Args& a) { return Code(AddUnit(a.s(), a.l(), a.p(), a.i(0), a.i(1), a.t(2), a.t(3))); }},
+       [](const Args& a) {
+         return Code(AddUnit(a.s(), a.l(), a.p(), a.i(0), a.i(1), a.t(2), a.t(3)));
+       }},
       {"UpdateUnit", "ID UnitTypeID UnitName Memo", 4,
-       [](const Args& a) { return Code(UpdateUnit(a.s(), a.l(), a.p(), a.i(0), a.i(1), a.t(2), a.t(3))); }},
+       [](const Args& a) {
+         return Code(UpdateUnit(a.s(), a.l(), a.p(), a.i(0), a.i(1), a.t(2), a.t(3)));
+       }},
       ById("DeleteUnit", DeleteUnit),
       {"AddUser", "UserID Pwd UserName Spare ZhiCheng UnitID TempType", 7,
        [](const Args& a) {
-         return Code(AddUser(a.s(), a.l(), a.p(), a.t(0), a.t(1), a.t(2), a.i(3), a.t(4), a.i(5), a.i(6)));
+         return Code(
+             AddUser(a.s(), a.l(), a.p(), a.t(0), a.t(1), a.t(2), a.i(3), a.t(4), a.i(5), a.i(6)));
        }},
       {"UpdateUser", "UserID Pwd UserName Spare ZhiCheng UnitID TempType", 7,
        [](const Args& a) {
-         return Code(UpdateUser(a.s(), a.l(), a.p(), a.t(0), a.t(1), a.t(2), a.i(3), a.t(4), a.i(5), a.i(6)));
+         return Code(UpdateUser(a.s(), a.l(), a.p(), a.t(0), a.t(1), a.t(2), a.i(3), a.t(4), a.i(5),
+                                a.i(6)));
        }},
       ByText("DeleteUser", "UserID", DeleteUser),
       {"AddIllArea", "UnitID ID iaName", 3,
        [](const Args& a) { return Code(AddIllArea(a.s(), a.l(), a.p(), a.i(0), a.i(1), a.t(2))); }},
       {"UpdateIllArea", "UnitID ID iaName", 3,
-       [](const Args& a) { return Code(UpdateIllArea(a.s(), a.l(), a.p(), a.i(0), a.i(1), a.t(2))); }},
+       [](const Args& a) {
+         return Code(UpdateIllArea(a.s(), a.l(), a.p(), a.i(0), a.i(1), a.t(2)));
+       }},
       ById("DeleteIllArea", DeleteIllArea),
       {"AddIllBed", "UnitID illAreaID ID ibName", 4,
-       [](const Args& a) { return Code(AddIllBed(a.s(), a.l(), a.p(), a.i(0), a.i(1), a.i(2), a.t(3))); }},
+       [](const Args& a) {
+         return Code(AddIllBed(a.s(), a.l(), a.p(), a.i(0), a.i(1), a.i(2), a.t(3)));
+       }},
       {"UpdateIllBed", "ID ibName", 2,
        [](const Args& a) { return Code(UpdateIllBed(a.s(), a.l(), a.p(), a.i(0), a.t(1))); }},
       ById("DeleteIllBed", DeleteIllBed),
@@ -193,9 +235,8 @@ const std::vector<ExportEntry>& Table() {
 
 }  // namespace
 
-CallOutcome CallExport(const std::string& name, const std::string& server,
-                       const std::string& login, const std::string& password,
-                       const std::vector<std::string>& args) {
+CallOutcome CallExport(const std::string& name, const std::string& server, const std::string& login,
+                       const std::string& password, const std::vector<std::string>& args) {
   for (const auto& entry : Table()) {
     if (name != entry.name) continue;
     if (args.size() != entry.count)
@@ -208,7 +249,8 @@ CallOutcome CallExport(const std::string& name, const std::string& server,
 
 std::vector<std::string> DescribeExports() {
   std::vector<std::string> lines;
-  for (const auto& entry : Table()) lines.push_back(std::string(entry.name) + " " + entry.arguments);
+  for (const auto& entry : Table())
+    lines.push_back(std::string(entry.name) + " " + entry.arguments);
   return lines;
 }
 

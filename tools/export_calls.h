@@ -14,9 +14,8 @@ struct CallOutcome {
 
 // Calls the export `name` with the connection arguments and `args`, converting each argument to
 // the kind the export takes. Raises std::invalid_argument for an unknown export or a wrong count.
-CallOutcome CallExport(const std::string& name, const std::string& server,
-                       const std::string& login, const std::string& password,
-                       const std::vector<std::string>& args);
+CallOutcome CallExport(const std::string& name, const std::string& server, const std::string& login,
+                       const std::string& password, const std::vector<std::string>& args);
 
 // The export names in table order, with their argument descriptions (for usage text).
 std::vector<std::string> DescribeExports();

@@ -1,5 +1,7 @@
 // wardlink: a small host program for the library. Creates trial databases, calls any export by
 // name, and plays a demo day of a hospital.
+#include "wardlink.h"
+
 #include <iostream>
 #include <stdexcept>
 #include <string>
@@ -8,7 +10,6 @@
 #include "db/trial_database.h"
 #include "tools/demo.h"
 #include "tools/export_calls.h"
-#include "wardlink.h"
 
 namespace {
 
@@ -42,8 +43,8 @@ int Demo(const std::string& server) {
   DemoRun run(server);
   DemoDictionaries(run);
   DemoOrganisation(run);
-  std::cout << "\n" << (run.failures() == 0 ? "demo completed" : "demo had unexpected results")
-            << '\n';
+  std::cout << "\n"
+            << (run.failures() == 0 ? "demo completed" : "demo had unexpected results") << '\n';
   return run.failures() == 0 ? 0 : 1;
 }
 

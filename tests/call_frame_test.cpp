@@ -1,0 +1,96 @@
+// The call frame: the connection step, unguarded errors and their message, clean-up.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "tests/test_support.h"
+#include "wardlink.h"
+
+namespace wardlink::testing {
+namespace {
+
+TEST(CallFrame, MissingDatabaseFileFailsTheConnectionStepAndCreatesNothing) {
+  std::string server = MissingDatabaseServer();
+  StatementLog log;
+  char buffer[16] = "untouched";
+  char* address = buffer;
+  EXPECT_EQ(GetZhiCheng(server.c_str(), "", "", &address), 1);
+  EXPECT_EQ(AddZhiYe(server.c_str(), "user", "secret", "x", 1, 1), 1);
+  EXPECT_STREQ(buffer, "untouched");
+  EXPECT_TRUE(log.texts().empty()) << "nothing may be sent after a failed connection step";
+  EXPECT_FALSE(std::filesystem::exists(server.substr(std::string("sqlite:").size())));
+  EXPECT_EQ(LastErrorMessage(), "") << "1 is a code of its own, with no message";
+}
+
+TEST(CallFrame, AFileThatIsNoDatabaseFailsTheConnectionStep) {
+  TrialDatabase db;
+  auto path = db.path().parent_path() / "not-a-database";
+  std::ofstream(path) << "this is a text file, not a database, and long enough to show it";
+  std::string server = "sqlite:" + path.string();
+  EXPECT_EQ(AddZhiYe(server.c_str(), "", "", "x", 1, 1), 1);
+}
+
+TEST(CallFrame, NullConnectionArgumentsReadAsEmptyTexts) {
+  // An empty server names no database that can be reached: the connection step fails cleanly.
+  EXPECT_EQ(DeleteZhiYe(nullptr, nullptr, nullptr, 1), 1);
+}
+
+TEST(CallFrame, MissingTableGivesMinusOneWithTheDatabasesMessageAndClosesTheConnection) {
+  TrialDatabase db;
+  db.Exec("DROP TABLE Emr_HunYin");
+  EXPECT_EQ(AddHunYin(db.server(), "", "", "single", 1, 1), -1);
+  EXPECT_NE(LastErrorMessage().find("no such table: Emr_HunYin"), std::string::npos)
+      << LastErrorMessage();
+  // The last connection to a WAL database removes its -wal file when it closes: nothing is left
+  // open, and another writer gets the database at once.
+  EXPECT_FALSE(std::filesystem::exists(db.path().string() + "-wal"));
+  db.Exec("BEGIN EXCLUSIVE; COMMIT;");
+}
+
+TEST(CallFrame, TheMessageLastsUntilTheThreadsNextCall) {
+  TrialDatabase db;
+  db.Exec("DROP TABLE Emr_ZhiYe");
+  ASSERT_EQ(DeleteZhiYe(db.server(), "", "", 1), -1);
+  std::string message = LastErrorMessage();
+  ASSERT_FALSE(message.empty());
+
+  // Another thread has a message of its own.
+  std::string otherThread = "unset";
+  std::thread([&] { otherThread = LastErrorMessage(); }).join();
+  EXPECT_EQ(otherThread, "");
+
+  // Copying: the full length is returned, at most size - 1 bytes are written.
+  char small[5] = "abcd";
+  EXPECT_EQ(WardLinkLastError(small, 0), static_cast<int32_t>(message.size()));
+  EXPECT_STREQ(small, "abcd");
+  EXPECT_EQ(WardLinkLastError(small, sizeof small), static_cast<int32_t>(message.size()));
+  EXPECT_EQ(std::string(small), message.substr(0, 4));
+
+  EXPECT_EQ(DeleteHunYin(db.server(), "", "", 1), 2);
+  EXPECT_EQ(WardLinkLastError(nullptr, 0), 0);
+}
+
+TEST(CallFrame, StatementsBeforeAnUnguardedErrorStayDone) {
+  TrialDatabase db;
+  // The existence check runs, then the insert fails on a column that refuses the value.
+  db.Exec(
+      "DROP TABLE Emr_ZhiYe; CREATE TABLE Emr_ZhiYe (ID INTEGER, theOrder INTEGER, ZhiYe TEXT "
+      "CHECK (length(ZhiYe) < 4))");
+  StatementLog log;
+  EXPECT_EQ(AddZhiYe(db.server(), "", "", "too long", 1, 1), -1);
+  EXPECT_EQ(log.texts().size(), 2u);
+  EXPECT_EQ(db.Count("Emr_ZhiYe"), 0);
+}
+
+TEST(CallFrame, TwoCallsInARowEachOpenTheirOwnConnection) {
+  TrialDatabase db;
+  EXPECT_EQ(AddZhiYe(db.server(), "", "", "a", 1, 1), 0);
+  db.Exec("BEGIN EXCLUSIVE; COMMIT;");  // nothing of the first call holds the database
+  EXPECT_EQ(AddZhiYe(db.server(), "", "", "a", 1, 1), 2);
+  EXPECT_EQ(db.Count("Emr_ZhiYe"), 1);
+}
+
+}  // namespace
+}  // namespace wardlink::testing

@@ -1,0 +1,100 @@
+// The shared library as a host sees it: exactly the exported names, callable after dlopen.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <set>
+
+#include "tests/test_support.h"
+
+namespace wardlink::testing {
+namespace {
+
+const std::set<std::string> kExports = {"AddZhiYe",
+                                        "UpdateZhiYe",
+                                        "DeleteZhiYe",
+                                        "AddHunYin",
+                                        "UpdateHunYin",
+                                        "DeleteHunYin",
+                                        "AddInHospType",
+                                        "UpdateInHospType",
+                                        "DeleteInHospType",
+                                        "AddYiBaoLeiXing",
+                                        "UpdateYiBaoLeiXing",
+                                        "DeleteYiBaoLeiXing",
+                                        "AddCertificateType",
+                                        "UpdateCertificateType",
+                                        "DeleteCertificateType",
+                                        "GetZhiCheng",
+                                        "GetBingQingMiaoShu",
+                                        "AddUnit",
+                                        "UpdateUnit",
+                                        "DeleteUnit",
+                                        "AddUser",
+                                        "UpdateUser",
+                                        "DeleteUser",
+                                        "AddIllArea",
+                                        "UpdateIllArea",
+                                        "DeleteIllArea",
+                                        "AddIllBed",
+                                        "UpdateIllBed",
+                                        "DeleteIllBed",
+                                        "AddVictim",
+                                        "UpdateVictim",
+                                        "GetVictimInfo",
+                                        "DeleteVictim",
+                                        "VictimChuYuan",
+                                        "VictimZhuanChu",
+                                        "GuaQi",
+                                        "AcceptZhuanKePeople",
+                                        "CancelZhuanKe",
+                                        "CancelGuaQi",
+                                        "ZhuanChuang",
+                                        "JiaoBan",
+                                        "WardLinkLastError"};
+
+TEST(Exports, TheLibraryExportsExactlyTheTableAndTheErrorExtra) {
+  ASSERT_EQ(kExports.size(), 42u);
+  std::string command = std::string("nm -D --defined-only ") + WARDLINK_SHARED_LIBRARY;
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  ASSERT_TRUE(pipe);
+  std::set<std::string> exported;
+  std::array<char, 512> line{};
+  while (fgets(line.data(), line.size(), pipe.get()) != nullptr) {
+    char type = 0;
+    char name[400] = {};
+    unsigned long long address = 0;
+    if (sscanf(line.data(), "%llx %c %399s", &address, &type, name) == 3 &&
+        (type == 'T' || type == 'D' || type == 'B' || type == 'W'))
+      exported.insert(name);
+  }
+  EXPECT_EQ(exported, kExports);
+}
+
+TEST(Exports, AHostCallsTheSharedLibraryByName) {
+  std::unique_ptr<void, int (*)(void*)> library(dlopen(WARDLINK_SHARED_LIBRARY, RTLD_NOW), dlclose);
+  ASSERT_TRUE(library) << dlerror();
+  using AddEntry =
+      int32_t (*)(const char*, const char*, const char*, const char*, int32_t, int32_t);
+  using LastError = int32_t (*)(char*, int32_t);
+  auto add = reinterpret_cast<AddEntry>(dlsym(library.get(), "AddHunYin"));
+  auto lastError = reinterpret_cast<LastError>(dlsym(library.get(), "WardLinkLastError"));
+  ASSERT_NE(add, nullptr);
+  ASSERT_NE(lastError, nullptr);
+  EXPECT_EQ(dlsym(library.get(), "RunExport"), nullptr);
+
+  TrialDatabase db;
+  EXPECT_EQ(add(db.server(), "", "", "married", 2, 1), 0);
+  EXPECT_EQ(add(db.server(), "", "", "married", 2, 1), 2);
+  EXPECT_EQ(db.Scalar("SELECT HunYin FROM Emr_HunYin WHERE ID = 2"), "married");
+  db.Exec("DROP TABLE Emr_HunYin");
+  EXPECT_EQ(add(db.server(), "", "", "x", 3, 1), -1);
+  char message[128] = {};
+  EXPECT_GT(lastError(message, sizeof message), 0);
+  EXPECT_NE(std::string(message).find("Emr_HunYin"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace wardlink::testing
