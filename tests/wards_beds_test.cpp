@@ -74,10 +74,12 @@ TEST_F(WardsBedsTest, NamesAreStoredUntrimmedAndNullAsEmpty) {
   ASSERT_EQ(AddIllArea(server(), "", "", 1, 13, nullptr), 0);
   ASSERT_EQ(AddIllBed(server(), "", "", 1, 12, 1201, " b'1 "), 0);
   ASSERT_EQ(AddIllBed(server(), "", "", 1, 12, -1202, nullptr), 0);
+  // A colon inside a name is text, not the mark of a parameter.
+  ASSERT_EQ(AddIllBed(server(), "", "", 1, 12, 1203, "Bed :a, (b)"), 0);
   EXPECT_EQ(db_.Rows("SELECT iaName FROM Emr_illArea WHERE ID IN (12, 13) ORDER BY ID"),
             (Rows{{"  Ward 'twelve'  "}, {""}}));
   EXPECT_EQ(db_.Rows("SELECT ID, ibName FROM Emr_IllBed WHERE illAreaID = 12 ORDER BY ID"),
-            (Rows{{"-1202", ""}, {"1201", " b'1 "}}));
+            (Rows{{"-1202", ""}, {"1201", " b'1 "}, {"1203", "Bed :a, (b)"}}));
 }
 
 TEST_F(WardsBedsTest, BedUpdateAndDeleteSendTheirStatements) {
