@@ -4,7 +4,7 @@
 
 #include "db/schema.h"
 #include "db/statement_text.h"
-#include "organisation/statements.h"
+#include "shared/statements.h"
 
 namespace wardlink {
 

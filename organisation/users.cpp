@@ -3,7 +3,7 @@
 #include <string>
 
 #include "db/statement_text.h"
-#include "organisation/statements.h"
+#include "shared/statements.h"
 
 namespace wardlink {
 

@@ -6,7 +6,7 @@
 
 namespace wardlink {
 
-// The two shapes every organisation statement takes: a check that asks whether a row comes back,
+// The two shapes most checks and writes take: a check that asks whether a row comes back,
 // and a write. Each closes the previous result and binds the query afresh first.
 inline bool ReturnsRow(DbQuery& query, std::string_view statement) {
   query.Attach();
