@@ -436,5 +436,44 @@ TEST_F(OdbcTrace, SqliteReceivesTheDeleteWithFrom) {
   EXPECT_EQ(PreparedTexts(), expected);
 }
 
+// ---------------------------------------------------------------------------------------------
+// A real SQL Server, when one is given: WARDLINK_TEST_SQLSERVER="server|login|password" (a plain
+// server name or an odbc: string), on a catalog created with db/schema/sqlserver.sql.
+
+TEST(OdbcSqlServer, KeepsADictionaryInStep) {
+  const char* given = std::getenv("WARDLINK_TEST_SQLSERVER");
+  if (given == nullptr || *given == '\0') GTEST_SKIP() << "no WARDLINK_TEST_SQLSERVER given";
+  std::string spec = given;
+  size_t first = spec.find('|');
+  size_t second = spec.find('|', first + 1);
+  ASSERT_NE(second, std::string::npos) << "expected server|login|password";
+  std::string server = spec.substr(0, first);
+  std::string login = spec.substr(first + 1, second - first - 1);
+  std::string password = spec.substr(second + 1);
+  const char* s = server.c_str();
+  const char* l = login.c_str();
+  const char* p = password.c_str();
+
+  auto readBack = [&]() -> std::vector<std::string> {
+    DbConnection connection({server, login, password});
+    EXPECT_TRUE(connection.Connect());
+    DbQuery query(connection);
+    query.SetStatement("Select ID, theOrder, ZhiYe from Emr_ZhiYe Where ID=-7001");
+    query.RunQuery();
+    if (query.HasNoRows()) return {};
+    EXPECT_EQ(connection.backend().dialect(), Dialect::kSqlServer);
+    return {query.ColumnText("id"), query.ColumnText("THEORDER"), query.ColumnText("ZhiYe")};
+  };
+  DeleteZhiYe(s, l, p, -7001);  // left over from an interrupted run
+  EXPECT_EQ(AddZhiYe(s, l, p, "O'Neil; {x}", -7001, 3), 0);
+  EXPECT_EQ(AddZhiYe(s, l, p, "again", -7001, 3), 2);
+  EXPECT_EQ(readBack(), (std::vector<std::string>{"-7001", "3", "O'Neil; {x}"}));
+  EXPECT_EQ(UpdateZhiYe(s, l, p, "changed", -7001, 4), 0);
+  EXPECT_EQ(readBack(), (std::vector<std::string>{"-7001", "4", "changed"}));
+  EXPECT_EQ(DeleteZhiYe(s, l, p, -7001), 0);
+  EXPECT_TRUE(readBack().empty());
+  EXPECT_EQ(AddZhiYe(s, l, (password + "-wrong").c_str(), "x", -7002, 1), 1);
+}
+
 }  // namespace
 }  // namespace wardlink::testing
