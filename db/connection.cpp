@@ -3,7 +3,10 @@
 #include <exception>
 #include <string_view>
 
+#include "db/code_page.h"
 #include "db/db_error.h"
+#include "db/odbc_backend.h"
+#include "db/odbc_connection_string.h"
 #include "db/sqlite_backend.h"
 
 namespace wardlink {
@@ -11,12 +14,18 @@ namespace wardlink {
 namespace {
 
 constexpr std::string_view kSqlitePrefix = "sqlite:";
+constexpr std::string_view kOdbcPrefix = "odbc:";
 
 std::unique_ptr<DbBackend> OpenBackend(const ConnectionArgs& args) {
   std::string_view server = args.server;
   if (server.starts_with(kSqlitePrefix))
     return OpenSqliteBackend(std::string(server.substr(kSqlitePrefix.size())));
-  throw DbError("no ODBC back end in this build");
+  if (server.starts_with(kOdbcPrefix)) {
+    return OpenOdbcBackend(OdbcDataSourceConnectionString(server.substr(kOdbcPrefix.size()),
+                                                          args.login, args.password));
+  }
+  return OpenOdbcBackend(
+      SqlServerConnectionString(server, args.login, args.password, EnvironmentCodeset()));
 }
 
 }  // namespace

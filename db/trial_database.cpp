@@ -91,7 +91,69 @@ void AppendTable(const schema::TableDef& table, std::string& script) {
   }
 }
 
+std::string_view SqlServerTypeName(const schema::TableDef& table, const schema::ColumnDef& column) {
+  switch (column.kind) {
+    case ColumnKind::kInteger:
+      return "int";
+    case ColumnKind::kFloat:
+      return "float";
+    case ColumnKind::kDateTime:
+      return "datetime2(3)";
+    case ColumnKind::kText:
+      break;
+  }
+  // Key and index columns stay within the index key size.
+  for (auto key : table.uniqueKey)
+    if (key == column.name) return "nvarchar(255)";
+  for (auto key : table.index)
+    if (key == column.name) return "nvarchar(255)";
+  return "nvarchar(4000)";
+}
+
+bool IsKeyColumn(const schema::TableDef& table, std::string_view column) {
+  for (auto key : table.uniqueKey)
+    if (key == column) return true;
+  return false;
+}
+
+void AppendSqlServerTable(const schema::TableDef& table, std::string& script) {
+  std::string name(table.name);
+  script += "CREATE TABLE dbo." + name + " (\n";
+  for (size_t i = 0; i < table.columns.size(); ++i) {
+    const auto& column = table.columns[i];
+    script += "  " + std::string(column.name) + " " + std::string(SqlServerTypeName(table, column));
+    script += IsKeyColumn(table, column.name) ? " NOT NULL" : " NULL";
+    if (!column.defaultValue.empty())
+      script += " CONSTRAINT DF_" + name + "_" + std::string(column.name) + " DEFAULT " +
+                std::string(column.defaultValue);
+    if (i + 1 < table.columns.size() || !table.uniqueKey.empty()) script += ',';
+    script += '\n';
+  }
+  if (!table.uniqueKey.empty())
+    script += "  CONSTRAINT UQ_" + name + " UNIQUE (" + Join(table.uniqueKey) + ")\n";
+  script += ");\n";
+  if (!table.index.empty())
+    script += "CREATE INDEX " + name + "_Lookup ON dbo." + name + " (" + Join(table.index) + ");\n";
+}
+
 }  // namespace
+
+std::string SqlServerTrialScript() {
+  std::string script =
+      "-- The tables that WardLink reads and writes, for a trial in an empty SQL Server catalog\n"
+      "-- KLINODB: run this script in that catalog. Generated from db/schema.h; a test keeps it\n"
+      "-- equal to the generator. Names resolve without regard to case under the server's\n"
+      "-- default case-insensitive collation, as the library's statements need.\n"
+      "SET XACT_ABORT ON;\n"
+      "BEGIN TRANSACTION;\n";
+  for (const auto& table : schema::AllTables()) AppendSqlServerTable(table, script);
+  script +=
+      "INSERT INTO dbo.EMR_FORMATDATETYPE (ID, UserDefault) VALUES (1, 1);\n"
+      "INSERT INTO dbo.EMR_FORMATDATE (FormatDateTypeID, UserDefault, FormatDateTime_Show, "
+      "FormatDateTime_Input) VALUES (1, 1, N'yyyy-MM-dd HH:mm', N'yyyy-MM-dd HH:mm');\n"
+      "COMMIT TRANSACTION;\n";
+  return script;
+}
 
 std::string SqliteTrialScript() {
   std::string script = "PRAGMA journal_mode=WAL;\nBEGIN;\n";

@@ -9,6 +9,10 @@ namespace wardlink {
 // store the empty text as 0, WAL journal mode, and one default date format.
 std::string SqliteTrialScript();
 
+// The T-SQL script that creates the same tables in an empty SQL Server catalog (shipped as
+// db/schema/sqlserver.sql; a test keeps the two equal).
+std::string SqlServerTrialScript();
+
 // Creates a trial database for `server` ("sqlite:PATH"). Refuses to overwrite an existing file.
 // Raises DbError on failure.
 void CreateTrialDatabase(const std::string& server);

@@ -5,10 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <regex>
-#include <sstream>
 
 #include "db/db_error.h"
 #include "db/trial_database.h"
@@ -38,28 +35,6 @@ TEST(Schema, TrialDatabaseHasEveryTableAndColumnInDeclaredOrder) {
   EXPECT_EQ(actual, Expected());
   EXPECT_EQ(Expected().size(), 26u);
   EXPECT_EQ(Expected().at("Emr_Doc_Emr_Info").size(), 56u);
-}
-
-TEST(Schema, SqlServerScriptCreatesTheSameTablesAndColumns) {
-  std::ifstream file(std::string(WARDLINK_SOURCE_DIR) + "/db/schema/sqlserver.sql");
-  ASSERT_TRUE(file) << "db/schema/sqlserver.sql missing";
-  TableColumns actual;
-  std::string line;
-  std::string current;
-  const std::regex tableStart(R"(^CREATE TABLE dbo\.(\w+) \($)");
-  const std::regex columnLine(R"(^  (\w+) (int|float|datetime|varchar\(\d+\)) (NOT NULL|NULL))");
-  std::smatch match;
-  while (std::getline(file, line)) {
-    if (std::regex_search(line, match, tableStart)) {
-      current = match[1];
-      actual[current];
-    } else if (!current.empty() && std::regex_search(line, match, columnLine)) {
-      actual[current].push_back(match[1]);
-    } else if (line == ");") {
-      current.clear();
-    }
-  }
-  EXPECT_EQ(actual, Expected());
 }
 
 TEST(Schema, IntegerColumnsRefuseTextStoreEmptyAsZeroAndConvertDigits) {

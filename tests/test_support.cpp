@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <memory>
 #include <stdexcept>
+#include <string_view>
 
 #include "db/trial_database.h"
 #include "wardlink.h"
@@ -36,13 +38,42 @@ std::unique_ptr<sqlite3, CloseDb> Open(const std::filesystem::path& path) {
   return db;
 }
 
+std::filesystem::path ChosenOdbcIniFolder() {
+  const char* variant = std::getenv("WARDLINK_TEST_ODBC_INI");
+  return std::filesystem::path(WARDLINK_TEST_ODBC_INI_DIR) /
+         (variant != nullptr && *variant != '\0' ? variant : "default");
+}
+
+// Before any test runs: the driver manager reads its ini files once per process, from here on.
+const bool kOdbcConfigured = [] {
+  setenv("ODBCSYSINI", ChosenOdbcIniFolder().c_str(), 1);
+  return true;
+}();
+
+// The SQLite driver's settings that match the native backend: no database is created where none
+// is, writers wait for each other, and commits are durable.
+std::string OdbcServer(const std::filesystem::path& path) {
+  return "odbc:Driver=SQLite3;Database=" + path.string() +
+         ";NoCreat=1;Timeout=30000;SyncPragma=FULL";
+}
+
 }  // namespace
+
+bool TestBackendIsOdbc() {
+  const char* backend = std::getenv("WARDLINK_TEST_BACKEND");
+  return backend != nullptr && std::string_view(backend) == "odbc";
+}
+
+std::filesystem::path OdbcIniFolder() {
+  (void)kOdbcConfigured;
+  return ChosenOdbcIniFolder();
+}
 
 TrialDatabase::TrialDatabase()
     : folder_(NewTemporaryFolder()),
       path_(folder_ / "trial.db"),
-      server_("sqlite:" + path_.string()) {
-  CreateTrialDatabase(server_);
+      server_(TestBackendIsOdbc() ? OdbcServer(path_) : "sqlite:" + path_.string()) {
+  CreateTrialDatabase("sqlite:" + path_.string());
 }
 
 TrialDatabase::~TrialDatabase() {
@@ -101,9 +132,8 @@ std::string LastErrorMessage() {
 }
 
 std::string MissingDatabaseServer() {
-  return "sqlite:" +
-         (std::filesystem::temp_directory_path() / "wardlink-no-such-folder" / "missing.db")
-             .string();
+  auto path = std::filesystem::temp_directory_path() / "wardlink-no-such-folder" / "missing.db";
+  return TestBackendIsOdbc() ? OdbcServer(path) : "sqlite:" + path.string();
 }
 
 }  // namespace wardlink::testing

@@ -8,6 +8,13 @@
 
 namespace wardlink::testing {
 
+// True when the suite runs over ODBC (WARDLINK_TEST_BACKEND=odbc): the trial databases are then
+// reached through the SQLite ODBC driver. Tests of a behaviour only the native backend has skip.
+bool TestBackendIsOdbc();
+
+// The folder of ini files the driver manager reads in this test process.
+std::filesystem::path OdbcIniFolder();
+
 // A fresh trial database in a temporary folder, removed again at the end of the test. Rows are
 // read and written with SQLite directly, so that assertions never go through the code under test.
 class TrialDatabase {
@@ -17,7 +24,8 @@ class TrialDatabase {
   TrialDatabase(const TrialDatabase&) = delete;
   TrialDatabase& operator=(const TrialDatabase&) = delete;
 
-  // The server argument that reaches this database.
+  // The server argument that reaches this database: "sqlite:PATH", or over ODBC
+  // "odbc:Driver=SQLite3;Database=PATH;...".
   const char* server() const { return server_.c_str(); }
   const std::filesystem::path& path() const { return path_; }
 

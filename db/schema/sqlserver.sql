@@ -1,250 +1,195 @@
--- Creates the tables the library reads and writes in an empty KLINODB catalog, for trials on
--- SQL Server. Run it as it is in KLINODB (sqlcmd -d KLINODB -i sqlserver.sql).
--- The same tables as the embedded trial database; a test checks both against the names the
--- library uses.
-SET NOCOUNT ON;
-GO
-
+-- The tables that WardLink reads and writes, for a trial in an empty SQL Server catalog
+-- KLINODB: run this script in that catalog. Generated from db/schema.h; a test keeps it
+-- equal to the generator. Names resolve without regard to case under the server's
+-- default case-insensitive collation, as the library's statements need.
+SET XACT_ABORT ON;
+BEGIN TRANSACTION;
 CREATE TABLE dbo.Emr_Unit (
   ID int NOT NULL,
   UnitTypeID int NULL,
-  UnitName varchar(255) NULL,
-  Memo varchar(4000) NULL,
-  CONSTRAINT PK_Emr_Unit PRIMARY KEY (ID)
+  UnitName nvarchar(4000) NULL,
+  Memo nvarchar(4000) NULL,
+  CONSTRAINT UQ_Emr_Unit UNIQUE (ID)
 );
-GO
-
 CREATE TABLE dbo.Emr_User (
-  UserID varchar(255) NOT NULL,
-  Pwd varchar(255) NULL,
-  UserName varchar(255) NULL,
+  UserID nvarchar(255) NOT NULL,
+  Pwd nvarchar(4000) NULL,
+  UserName nvarchar(4000) NULL,
   UnitID int NULL,
   TempType int NULL,
-  ZhiCheng varchar(255) NULL,
-  CONSTRAINT PK_Emr_User PRIMARY KEY (UserID)
+  ZhiCheng nvarchar(4000) NULL,
+  CONSTRAINT UQ_Emr_User UNIQUE (UserID)
 );
-GO
-
 CREATE TABLE dbo.Emr_illArea (
   UnitID int NULL,
   ID int NOT NULL,
-  iaName varchar(255) NULL,
-  CONSTRAINT PK_Emr_illArea PRIMARY KEY (ID)
+  iaName nvarchar(4000) NULL,
+  CONSTRAINT UQ_Emr_illArea UNIQUE (ID)
 );
-GO
-
 CREATE TABLE dbo.Emr_IllBed (
   UnitID int NULL,
   illAreaID int NULL,
   ID int NOT NULL,
-  ibName varchar(255) NULL,
-  CONSTRAINT PK_Emr_IllBed PRIMARY KEY (ID)
+  ibName nvarchar(4000) NULL,
+  CONSTRAINT UQ_Emr_IllBed UNIQUE (ID)
 );
-GO
-
 CREATE TABLE dbo.Emr_ZhiYe (
   ID int NOT NULL,
   theOrder int NULL,
-  ZhiYe varchar(255) NULL,
-  CONSTRAINT PK_Emr_ZhiYe PRIMARY KEY (ID)
+  ZhiYe nvarchar(4000) NULL,
+  CONSTRAINT UQ_Emr_ZhiYe UNIQUE (ID)
 );
-GO
-
 CREATE TABLE dbo.Emr_HunYin (
   ID int NOT NULL,
   theOrder int NULL,
-  HunYin varchar(255) NULL,
-  CONSTRAINT PK_Emr_HunYin PRIMARY KEY (ID)
+  HunYin nvarchar(4000) NULL,
+  CONSTRAINT UQ_Emr_HunYin UNIQUE (ID)
 );
-GO
-
 CREATE TABLE dbo.Emr_InHospType (
   ID int NOT NULL,
   theOrder int NULL,
-  InHospType varchar(255) NULL,
-  CONSTRAINT PK_Emr_InHospType PRIMARY KEY (ID)
+  InHospType nvarchar(4000) NULL,
+  CONSTRAINT UQ_Emr_InHospType UNIQUE (ID)
 );
-GO
-
 CREATE TABLE dbo.Emr_YiBaoLeiXing (
   ID int NOT NULL,
   theOrder int NULL,
-  YiBaoLeiXing varchar(255) NULL,
-  CONSTRAINT PK_Emr_YiBaoLeiXing PRIMARY KEY (ID)
+  YiBaoLeiXing nvarchar(4000) NULL,
+  CONSTRAINT UQ_Emr_YiBaoLeiXing UNIQUE (ID)
 );
-GO
-
 CREATE TABLE dbo.Emr_CertificateType (
   ID int NOT NULL,
   theOrder int NULL,
-  CertificateType varchar(255) NULL,
-  CONSTRAINT PK_Emr_CertificateType PRIMARY KEY (ID)
+  CertificateType nvarchar(4000) NULL,
+  CONSTRAINT UQ_Emr_CertificateType UNIQUE (ID)
 );
-GO
-
 CREATE TABLE dbo.Emr_YiShengZhiCheng (
-  ZhiCheng varchar(255) NULL
+  ZhiCheng nvarchar(4000) NULL
 );
-GO
-
 CREATE TABLE dbo.Emr_BingQingMiaoShu (
-  BingQingMiaoShu varchar(4000) NULL
+  BingQingMiaoShu nvarchar(4000) NULL
 );
-GO
-
 CREATE TABLE dbo.EMR_FORMATDATETYPE (
   ID int NOT NULL,
   UserDefault int NULL,
-  CONSTRAINT PK_EMR_FORMATDATETYPE PRIMARY KEY (ID)
+  CONSTRAINT UQ_EMR_FORMATDATETYPE UNIQUE (ID)
 );
-GO
-
 CREATE TABLE dbo.EMR_FORMATDATE (
   FormatDateTypeID int NULL,
   UserDefault int NULL,
-  FormatDateTime_Show varchar(255) NULL,
-  FormatDateTime_Input varchar(255) NULL
+  FormatDateTime_Show nvarchar(4000) NULL,
+  FormatDateTime_Input nvarchar(4000) NULL
 );
-GO
-
 CREATE TABLE dbo.Emr_Doc_Emr_InfoList (
-  ZhuYuanNo varchar(255) NOT NULL,
-  PeopleName varchar(255) NULL,
-  BingAnHao varchar(255) NULL,
-  CertificateType varchar(255) NULL,
-  CertificateCode varchar(255) NULL,
-  GuiDangND int NULL DEFAULT 0,
-  CONSTRAINT PK_Emr_Doc_Emr_InfoList PRIMARY KEY (ZhuYuanNo)
+  ZhuYuanNo nvarchar(255) NOT NULL,
+  PeopleName nvarchar(4000) NULL,
+  BingAnHao nvarchar(4000) NULL,
+  CertificateType nvarchar(4000) NULL,
+  CertificateCode nvarchar(4000) NULL,
+  GuiDangND int NULL CONSTRAINT DF_Emr_Doc_Emr_InfoList_GuiDangND DEFAULT 0,
+  CONSTRAINT UQ_Emr_Doc_Emr_InfoList UNIQUE (ZhuYuanNo)
 );
-GO
-
 CREATE TABLE dbo.Emr_Doc_Emr_Info (
-  ZhuYuanNo varchar(255) NOT NULL,
-  PeopleName varchar(255) NULL,
-  UnitName varchar(255) NULL,
-  MainMgrDoctorUid varchar(255) NULL,
-  MainMgrDoctorName varchar(255) NULL,
-  HelperUidList varchar(4000) NULL,
-  HelperNameList varchar(4000) NULL,
-  Danwei varchar(4000) NULL,
-  ZhiYe varchar(255) NULL,
-  Sex varchar(255) NULL,
-  MinZu varchar(255) NULL,
-  Address varchar(4000) NULL,
-  HunYin varchar(255) NULL,
-  JiGuan varchar(255) NULL,
-  PostCode varchar(255) NULL,
-  YiBaoLeiXing varchar(255) NULL,
-  BingAnHao varchar(255) NULL,
-  MenZhenNo varchar(255) NULL,
-  BingQu varchar(255) NULL,
-  ChuangHao varchar(255) NULL,
-  BingShiSayer varchar(255) NULL,
-  KeKaoChengDu varchar(255) NULL,
-  ZhuYuanLeiBie varchar(255) NULL,
-  RuYuanShiBingQing varchar(4000) NULL,
-  FaBingJieQi varchar(255) NULL,
-  CertificateType varchar(255) NULL,
-  CertificateCode varchar(255) NULL,
-  ZhuZhiYiShengUID varchar(255) NULL,
-  ZhuZhiYiShengName varchar(255) NULL,
-  RuYuanZhenDuan varchar(4000) NULL,
-  LianXiRenXingMing varchar(255) NULL,
-  GuanXi varchar(255) NULL,
-  LianXiRenDianHua varchar(255) NULL,
-  LianXiRenZhuZhi varchar(4000) NULL,
-  LianXiRenYouBian varchar(255) NULL,
-  Memo varchar(4000) NULL,
+  ZhuYuanNo nvarchar(255) NOT NULL,
+  PeopleName nvarchar(4000) NULL,
+  UnitName nvarchar(4000) NULL,
+  MainMgrDoctorUid nvarchar(4000) NULL,
+  MainMgrDoctorName nvarchar(4000) NULL,
+  HelperUidList nvarchar(4000) NULL,
+  HelperNameList nvarchar(4000) NULL,
+  Danwei nvarchar(4000) NULL,
+  ZhiYe nvarchar(4000) NULL,
+  Sex nvarchar(4000) NULL,
+  MinZu nvarchar(4000) NULL,
+  Address nvarchar(4000) NULL,
+  HunYin nvarchar(4000) NULL,
+  JiGuan nvarchar(4000) NULL,
+  PostCode nvarchar(4000) NULL,
+  YiBaoLeiXing nvarchar(4000) NULL,
+  BingAnHao nvarchar(4000) NULL,
+  MenZhenNo nvarchar(4000) NULL,
+  BingQu nvarchar(4000) NULL,
+  ChuangHao nvarchar(4000) NULL,
+  BingShiSayer nvarchar(4000) NULL,
+  KeKaoChengDu nvarchar(4000) NULL,
+  ZhuYuanLeiBie nvarchar(4000) NULL,
+  RuYuanShiBingQing nvarchar(4000) NULL,
+  FaBingJieQi nvarchar(4000) NULL,
+  CertificateType nvarchar(4000) NULL,
+  CertificateCode nvarchar(4000) NULL,
+  ZhuZhiYiShengUID nvarchar(4000) NULL,
+  ZhuZhiYiShengName nvarchar(4000) NULL,
+  RuYuanZhenDuan nvarchar(4000) NULL,
+  LianXiRenXingMing nvarchar(4000) NULL,
+  GuanXi nvarchar(4000) NULL,
+  LianXiRenDianHua nvarchar(4000) NULL,
+  LianXiRenZhuZhi nvarchar(4000) NULL,
+  LianXiRenYouBian nvarchar(4000) NULL,
+  Memo nvarchar(4000) NULL,
   UnitID int NULL,
   NianLing_Sui int NULL,
   NianLing_Yue int NULL,
   NianLing_Tian int NULL,
   RuYuanCount int NULL,
   F_Age float NULL,
-  RuYuanDate datetime NULL,
-  BingShiCaiJiDate datetime NULL,
-  RuYuanDate_Str varchar(255) NULL,
-  RuYuanDate_InputMode varchar(255) NULL,
-  BingShiCaiJiDate_Str varchar(255) NULL,
-  BingShiCaiJiDate_InputMode varchar(255) NULL,
+  RuYuanDate datetime2(3) NULL,
+  BingShiCaiJiDate datetime2(3) NULL,
+  RuYuanDate_Str nvarchar(4000) NULL,
+  RuYuanDate_InputMode nvarchar(4000) NULL,
+  BingShiCaiJiDate_Str nvarchar(4000) NULL,
+  BingShiCaiJiDate_InputMode nvarchar(4000) NULL,
   PeopleEmrStateID int NULL,
   TagReciveUnitID int NULL,
-  TagReciveDoctorUid varchar(255) NULL,
-  ChuYuanDate datetime NULL,
-  ChuYuanZhenDuan varchar(4000) NULL,
-  ZhiLiaoChuLi varchar(4000) NULL,
-  ZhiLiaoJieGuo varchar(4000) NULL,
-  ShangKouYuHe varchar(255) NULL,
-  CONSTRAINT PK_Emr_Doc_Emr_Info PRIMARY KEY (ZhuYuanNo)
+  TagReciveDoctorUid nvarchar(4000) NULL,
+  ChuYuanDate datetime2(3) NULL,
+  ChuYuanZhenDuan nvarchar(4000) NULL,
+  ZhiLiaoChuLi nvarchar(4000) NULL,
+  ZhiLiaoJieGuo nvarchar(4000) NULL,
+  ShangKouYuHe nvarchar(4000) NULL,
+  CONSTRAINT UQ_Emr_Doc_Emr_Info UNIQUE (ZhuYuanNo)
 );
-GO
-
 CREATE TABLE dbo.Emr_Doc_Emr_Event (
-  ZhuYuanNo varchar(255) NULL,
+  ZhuYuanNo nvarchar(255) NULL,
   SequenceNumber int NULL,
-  EventCode varchar(255) NULL,
-  EventDate datetime NULL,
-  Memo varchar(4000) NULL
+  EventCode nvarchar(4000) NULL,
+  EventDate datetime2(3) NULL,
+  Memo nvarchar(4000) NULL
 );
 CREATE INDEX Emr_Doc_Emr_Event_Lookup ON dbo.Emr_Doc_Emr_Event (ZhuYuanNo, SequenceNumber);
-GO
-
 CREATE TABLE dbo.Emr_Doc_Emr_StateInfo (
-  ZhuYuanNo varchar(255) NULL,
+  ZhuYuanNo nvarchar(4000) NULL,
   SequenceNumber int NULL,
-  BingQingMiaoShu varchar(4000) NULL,
-  BeginDate datetime NULL,
-  Memo varchar(4000) NULL
+  BingQingMiaoShu nvarchar(4000) NULL,
+  BeginDate datetime2(3) NULL,
+  Memo nvarchar(4000) NULL
 );
-GO
-
 CREATE TABLE dbo.Emr_Doc_Emr (
-  ZhuYuanNo varchar(255) NULL
+  ZhuYuanNo nvarchar(4000) NULL
 );
-GO
-
 CREATE TABLE dbo.Emr_Doc_Emr_FB (
-  ZhuYuanNo varchar(255) NULL
+  ZhuYuanNo nvarchar(4000) NULL
 );
-GO
-
 CREATE TABLE dbo.Emr_Doc_FuJian (
-  ZhuYuanNo varchar(255) NULL
+  ZhuYuanNo nvarchar(4000) NULL
 );
-GO
-
 CREATE TABLE dbo.Emr_BingLiPingFen (
-  ZhuYuanNo varchar(255) NULL
+  ZhuYuanNo nvarchar(4000) NULL
 );
-GO
-
 CREATE TABLE dbo.Emr_DocStruct (
-  ZhuYuanNo varchar(255) NULL
+  ZhuYuanNo nvarchar(4000) NULL
 );
-GO
-
 CREATE TABLE dbo.Emr_Doc_TiWen (
-  ZhuYuanNo varchar(255) NULL
+  ZhuYuanNo nvarchar(4000) NULL
 );
-GO
-
 CREATE TABLE dbo.Emr_BingLiJianKong (
-  ZhuYuanNo varchar(255) NULL
+  ZhuYuanNo nvarchar(4000) NULL
 );
-GO
-
 CREATE TABLE dbo.EMR_CHAKANBINGLIAPPLY_Fb (
-  ZhuYuanNo varchar(255) NULL
+  ZhuYuanNo nvarchar(4000) NULL
 );
-GO
-
 CREATE TABLE dbo.Emr_SimpleClient_Change (
-  ZhuYuanNo varchar(255) NULL
+  ZhuYuanNo nvarchar(4000) NULL
 );
-GO
-
--- One default date format, so that admission works.
 INSERT INTO dbo.EMR_FORMATDATETYPE (ID, UserDefault) VALUES (1, 1);
-INSERT INTO dbo.EMR_FORMATDATE (FormatDateTypeID, UserDefault, FormatDateTime_Show, FormatDateTime_Input)
-  VALUES (1, 1, 'yyyy-MM-dd HH:mm', 'yyyy-MM-dd HH:mm');
-GO
+INSERT INTO dbo.EMR_FORMATDATE (FormatDateTypeID, UserDefault, FormatDateTime_Show, FormatDateTime_Input) VALUES (1, 1, N'yyyy-MM-dd HH:mm', N'yyyy-MM-dd HH:mm');
+COMMIT TRANSACTION;

@@ -1,0 +1,458 @@
+#include "db/odbc_backend.h"
+
+#include <odbcinst.h>
+#include <sql.h>
+#include <sqlext.h>
+
+#include <array>
+#include <limits>
+#include <optional>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "db/code_page.h"
+#include "db/db_error.h"
+#include "db/statement_text.h"
+
+namespace wardlink {
+
+namespace {
+
+// Texts cross the driver's narrow interface. FreeTDS is told the host's code page
+// (ClientCharset), so host text goes through unchanged; the SQLite driver reads and writes UTF-8.
+class DriverText {
+ public:
+  explicit DriverText(bool utf8) {
+    if (utf8) converter_.emplace();
+  }
+  std::string ToDriver(std::string_view host) const {
+    return converter_ ? converter_->ToUtf8(host) : std::string(host);
+  }
+  std::string FromDriver(std::string_view driver) const {
+    return converter_ ? converter_->FromUtf8(driver) : std::string(driver);
+  }
+
+ private:
+  std::optional<TextConverter> converter_;
+};
+
+SQLCHAR* Chars(std::string& text) { return reinterpret_cast<SQLCHAR*>(text.data()); }
+
+// The diagnostic records of a handle, each as "[SQLSTATE] message".
+std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle, const DriverText* text) {
+  std::string joined;
+  if (handle == SQL_NULL_HANDLE) return joined;
+  for (SQLSMALLINT record = 1;; ++record) {
+    std::array<SQLCHAR, SQL_SQLSTATE_SIZE + 1> state{};
+    SQLINTEGER nativeError = 0;
+    std::string message(SQL_MAX_MESSAGE_LENGTH, '\0');
+    SQLSMALLINT length = 0;
+    SQLRETURN rc = SQLGetDiagRec(type, handle, record, state.data(), &nativeError, Chars(message),
+                                 static_cast<SQLSMALLINT>(message.size()), &length);
+    if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) break;
+    message.resize(std::min<size_t>(static_cast<size_t>(length), message.size() - 1));
+    if (!joined.empty()) joined += "; ";
+    joined += "[" + std::string(reinterpret_cast<const char*>(state.data())) + "] ";
+    joined += text != nullptr ? text->FromDriver(message) : message;
+  }
+  return joined;
+}
+
+// The one checker every driver call goes through.
+void Check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle, std::string_view what,
+           const DriverText* text = nullptr) {
+  if (SQL_SUCCEEDED(rc)) return;
+  std::string message = Diagnostics(type, handle, text);
+  if (message.empty()) message = "no diagnostics (return code " + std::to_string(rc) + ")";
+  throw DbError(std::string(what) + " failed: " + message);
+}
+
+template <SQLSMALLINT Type>
+class OdbcHandle {
+ public:
+  explicit OdbcHandle(SQLHANDLE parent) {
+    SQLRETURN rc = SQLAllocHandle(Type, parent, &handle_);
+    if (!SQL_SUCCEEDED(rc)) {
+      handle_ = SQL_NULL_HANDLE;
+      constexpr SQLSMALLINT kParentType = Type == SQL_HANDLE_STMT ? SQL_HANDLE_DBC : SQL_HANDLE_ENV;
+      Check(rc, kParentType, parent, "allocating an ODBC handle");
+      throw DbError("allocating an ODBC handle failed");
+    }
+  }
+  ~OdbcHandle() {
+    if (handle_ != SQL_NULL_HANDLE) SQLFreeHandle(Type, handle_);
+  }
+  OdbcHandle(const OdbcHandle&) = delete;
+  OdbcHandle& operator=(const OdbcHandle&) = delete;
+  OdbcHandle(OdbcHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+  OdbcHandle& operator=(OdbcHandle&&) = delete;
+
+  SQLHANDLE get() const { return handle_; }
+
+ private:
+  SQLHANDLE handle_ = SQL_NULL_HANDLE;
+};
+
+using EnvironmentHandle = OdbcHandle<SQL_HANDLE_ENV>;
+using ConnectionHandle = OdbcHandle<SQL_HANDLE_DBC>;
+using StatementHandle = OdbcHandle<SQL_HANDLE_STMT>;
+
+// A parameter's value where the driver reads it at execution.
+struct ParameterBuffer {
+  std::string text;
+  SQLINTEGER integer = 0;
+  SQLBIGINT bigInteger = 0;
+  double real = 0;
+  SQL_TIMESTAMP_STRUCT timestamp{};
+  SQLLEN indicator = 0;
+};
+
+// A prepared and executed statement with the parameter buffers it may still read.
+struct Execution {
+  StatementHandle statement;
+  std::vector<ParameterBuffer> buffers;
+};
+
+bool IsIntegerType(SQLSMALLINT type, SQLSMALLINT digits) {
+  switch (type) {
+    case SQL_INTEGER:
+    case SQL_SMALLINT:
+    case SQL_TINYINT:
+    case SQL_BIGINT:
+    case SQL_BIT:
+      return true;
+    case SQL_DECIMAL:
+    case SQL_NUMERIC:
+      return digits == 0;
+    default:
+      return false;
+  }
+}
+
+bool IsFloatType(SQLSMALLINT type) {
+  return type == SQL_REAL || type == SQL_FLOAT || type == SQL_DOUBLE || type == SQL_DECIMAL ||
+         type == SQL_NUMERIC;
+}
+
+bool IsDateTimeType(SQLSMALLINT type) {
+  return type == SQL_TYPE_TIMESTAMP || type == SQL_TIMESTAMP || type == SQL_TYPE_DATE ||
+         type == SQL_DATE;
+}
+
+// The login time-out must be set before the connection is opened.
+void SetLoginTimeout(SQLHANDLE connection) {
+  Check(SQLSetConnectAttr(
+            connection, SQL_ATTR_LOGIN_TIMEOUT,
+            reinterpret_cast<SQLPOINTER>(static_cast<intptr_t>(kOdbcLoginTimeoutSeconds)),
+            SQL_IS_UINTEGER),
+        SQL_HANDLE_DBC, connection, "setting the login time-out");
+}
+
+class OdbcBackend final : public DbBackend {
+ public:
+  explicit OdbcBackend(const std::string& connectionString)
+      : environment_(SQL_NULL_HANDLE), connection_(Prepared(environment_.get())) {
+    SetLoginTimeout(connection_.get());
+    std::string text = connectionString;
+    SQLRETURN rc = SQLDriverConnect(connection_.get(), nullptr, Chars(text),
+                                    static_cast<SQLSMALLINT>(text.size()), nullptr, 0, nullptr,
+                                    SQL_DRIVER_NOPROMPT);
+    Check(rc, SQL_HANDLE_DBC, connection_.get(), "connecting");
+    connected_ = true;
+
+    std::string dbms(256, '\0');
+    SQLSMALLINT length = 0;
+    Check(SQLGetInfo(connection_.get(), SQL_DBMS_NAME, dbms.data(),
+                     static_cast<SQLSMALLINT>(dbms.size()), &length),
+          SQL_HANDLE_DBC, connection_.get(), "reading the DBMS name");
+    dbms.resize(std::min<size_t>(static_cast<size_t>(length), dbms.size() - 1));
+    bool sqlite = false;
+    for (size_t i = 0; i + 6 <= dbms.size(); ++i)
+      sqlite = sqlite || EqualsIgnoringCase(std::string_view(dbms).substr(i, 6), "sqlite");
+    dialect_ = sqlite ? Dialect::kSqlite : Dialect::kSqlServer;
+    text_.emplace(sqlite);
+  }
+
+  ~OdbcBackend() override {
+    if (!connected_) return;
+    // A transaction still open at the end is not wanted: the clean-up undoes it, and a driver
+    // refuses to disconnect with one open.
+    if (inTransaction_) SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_ROLLBACK);
+    SQLDisconnect(connection_.get());
+  }
+
+  OdbcBackend(const OdbcBackend&) = delete;
+  OdbcBackend& operator=(const OdbcBackend&) = delete;
+
+  Dialect dialect() const override { return dialect_; }
+
+  ResultSet Query(const std::string& text, const std::vector<DbValue>& parameters) override {
+    Execution execution = Run(text, parameters);
+    SQLHANDLE statement = execution.statement.get();
+    ResultSet result;
+    SQLSMALLINT columns = 0;
+    Check(SQLNumResultCols(statement, &columns), SQL_HANDLE_STMT, statement, "reading the result",
+          &*text_);
+    // Row counts of a batch may come before the rows.
+    while (columns == 0) {
+      SQLRETURN rc = SQLMoreResults(statement);
+      if (rc == SQL_NO_DATA) return result;
+      Check(rc, SQL_HANDLE_STMT, statement, "reading the result", &*text_);
+      Check(SQLNumResultCols(statement, &columns), SQL_HANDLE_STMT, statement, "reading the result",
+            &*text_);
+    }
+    std::vector<std::pair<SQLSMALLINT, SQLSMALLINT>> types;  // SQL type, decimal digits
+    for (SQLUSMALLINT i = 1; i <= static_cast<SQLUSMALLINT>(columns); ++i) {
+      std::string name(256, '\0');
+      SQLSMALLINT nameLength = 0;
+      SQLSMALLINT type = 0;
+      SQLULEN size = 0;
+      SQLSMALLINT digits = 0;
+      SQLSMALLINT nullable = 0;
+      Check(SQLDescribeCol(statement, i, Chars(name), static_cast<SQLSMALLINT>(name.size()),
+                           &nameLength, &type, &size, &digits, &nullable),
+            SQL_HANDLE_STMT, statement, "describing a column", &*text_);
+      name.resize(std::min<size_t>(static_cast<size_t>(nameLength), name.size() - 1));
+      result.columns.push_back(text_->FromDriver(name));
+      types.emplace_back(type, digits);
+    }
+    for (;;) {
+      SQLRETURN rc = SQLFetch(statement);
+      if (rc == SQL_NO_DATA) break;
+      Check(rc, SQL_HANDLE_STMT, statement, "fetching a row", &*text_);
+      auto& row = result.rows.emplace_back();
+      row.reserve(types.size());
+      for (size_t i = 0; i < types.size(); ++i)
+        row.push_back(
+            ReadCell(statement, static_cast<SQLUSMALLINT>(i + 1), types[i].first, types[i].second));
+    }
+    Drain(statement);
+    return result;
+  }
+
+  void Execute(const std::string& text, const std::vector<DbValue>& parameters) override {
+    Execution execution = Run(text, parameters);
+    Drain(execution.statement.get());
+  }
+
+  void BeginTransaction() override {
+    if (inTransaction_) throw DbError("a transaction is already open");
+    SetAutoCommit(false);
+    inTransaction_ = true;
+  }
+
+  void CommitTransaction() override { EndTransaction(SQL_COMMIT, "committing"); }
+  void RollbackTransaction() override { EndTransaction(SQL_ROLLBACK, "rolling back"); }
+
+ private:
+  static SQLHANDLE Prepared(SQLHANDLE environment) {
+    Check(SQLSetEnvAttr(environment, SQL_ATTR_ODBC_VERSION,
+                        reinterpret_cast<SQLPOINTER>(static_cast<intptr_t>(SQL_OV_ODBC3)), 0),
+          SQL_HANDLE_ENV, environment, "setting the ODBC version");
+    return environment;
+  }
+
+  void EndTransaction(SQLSMALLINT completion, std::string_view what) {
+    if (!inTransaction_) throw DbError("no transaction is open");
+    Check(SQLEndTran(SQL_HANDLE_DBC, connection_.get(), completion), SQL_HANDLE_DBC,
+          connection_.get(), what, &*text_);
+    inTransaction_ = false;
+    SetAutoCommit(true);
+  }
+
+  void SetAutoCommit(bool on) {
+    auto value = static_cast<intptr_t>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF);
+    Check(SQLSetConnectAttr(connection_.get(), SQL_ATTR_AUTOCOMMIT,
+                            reinterpret_cast<SQLPOINTER>(value), SQL_IS_UINTEGER),
+          SQL_HANDLE_DBC, connection_.get(), on ? "ending manual commit" : "starting a transaction",
+          &*text_);
+  }
+
+  Execution Run(const std::string& text, const std::vector<DbValue>& parameters) {
+    Execution execution{StatementHandle(connection_.get()), {}};
+    SQLHANDLE statement = execution.statement.get();
+    std::string driverText = text_->ToDriver(text);
+    if (driverText.size() > static_cast<size_t>(std::numeric_limits<SQLINTEGER>::max()))
+      throw DbError("statement too long");
+    // Errors of data-changing statements may show only at execution, so both steps are checked.
+    Check(SQLPrepare(statement, Chars(driverText), static_cast<SQLINTEGER>(driverText.size())),
+          SQL_HANDLE_STMT, statement, "preparing the statement", &*text_);
+    // Sized once: the driver keeps pointers into the buffers until execution.
+    execution.buffers.resize(parameters.size());
+    for (size_t i = 0; i < parameters.size(); ++i)
+      Bind(statement, static_cast<SQLUSMALLINT>(i + 1), parameters[i], execution.buffers[i]);
+    SQLRETURN rc = SQLExecute(statement);
+    // An update or delete that hits no row reports SQL_NO_DATA; that is no failure.
+    if (rc != SQL_NO_DATA)
+      Check(rc, SQL_HANDLE_STMT, statement, "executing the statement", &*text_);
+    return execution;
+  }
+
+  // Reads past every further result of the statement so that a failure in one of them raises.
+  void Drain(SQLHANDLE statement) {
+    for (;;) {
+      SQLRETURN rc = SQLMoreResults(statement);
+      if (rc == SQL_NO_DATA) return;
+      Check(rc, SQL_HANDLE_STMT, statement, "reading further results", &*text_);
+    }
+  }
+
+  void Bind(SQLHANDLE statement, SQLUSMALLINT index, const DbValue& value,
+            ParameterBuffer& buffer) {
+    SQLSMALLINT cType = SQL_C_CHAR;
+    SQLSMALLINT sqlType = SQL_VARCHAR;
+    SQLULEN columnSize = 1;
+    SQLSMALLINT digits = 0;
+    SQLPOINTER data = nullptr;
+    SQLLEN bufferLength = 0;
+    std::visit(
+        [&](const auto& v) {
+          using T = std::decay_t<decltype(v)>;
+          if constexpr (std::is_same_v<T, std::monostate>) {
+            buffer.indicator = SQL_NULL_DATA;
+          } else if constexpr (std::is_same_v<T, std::string>) {
+            buffer.text = text_->ToDriver(v);
+            // Long texts go as long data; SQL Server refuses a varchar longer than 8000.
+            sqlType = buffer.text.size() > 8000 ? SQL_LONGVARCHAR : SQL_VARCHAR;
+            columnSize = std::max<SQLULEN>(buffer.text.size(), 1);
+            data = buffer.text.data();
+            bufferLength = static_cast<SQLLEN>(buffer.text.size());
+            buffer.indicator = bufferLength;
+          } else if constexpr (std::is_same_v<T, int64_t>) {
+            if (v >= std::numeric_limits<SQLINTEGER>::min() &&
+                v <= std::numeric_limits<SQLINTEGER>::max()) {
+              buffer.integer = static_cast<SQLINTEGER>(v);
+              cType = SQL_C_SLONG;
+              sqlType = SQL_INTEGER;
+              columnSize = 10;
+              data = &buffer.integer;
+            } else {
+              buffer.bigInteger = v;
+              cType = SQL_C_SBIGINT;
+              sqlType = SQL_BIGINT;
+              columnSize = 19;
+              data = &buffer.bigInteger;
+            }
+          } else if constexpr (std::is_same_v<T, double>) {
+            buffer.real = v;
+            cType = SQL_C_DOUBLE;
+            sqlType = SQL_DOUBLE;
+            columnSize = 15;
+            data = &buffer.real;
+          } else {
+            buffer.timestamp.year = static_cast<SQLSMALLINT>(v.year);
+            buffer.timestamp.month = static_cast<SQLUSMALLINT>(v.month);
+            buffer.timestamp.day = static_cast<SQLUSMALLINT>(v.day);
+            buffer.timestamp.hour = static_cast<SQLUSMALLINT>(v.hour);
+            buffer.timestamp.minute = static_cast<SQLUSMALLINT>(v.minute);
+            buffer.timestamp.second = static_cast<SQLUSMALLINT>(v.second);
+            buffer.timestamp.fraction = static_cast<SQLUINTEGER>(v.millisecond) * 1000000U;
+            cType = SQL_C_TYPE_TIMESTAMP;
+            sqlType = SQL_TYPE_TIMESTAMP;
+            columnSize = 23;  // yyyy-mm-dd hh:mm:ss.fff
+            digits = 3;
+            data = &buffer.timestamp;
+          }
+        },
+        value);
+    Check(SQLBindParameter(statement, index, SQL_PARAM_INPUT, cType, sqlType, columnSize, digits,
+                           data, bufferLength, &buffer.indicator),
+          SQL_HANDLE_STMT, statement, "binding a parameter", &*text_);
+  }
+
+  DbValue ReadCell(SQLHANDLE statement, SQLUSMALLINT column, SQLSMALLINT type, SQLSMALLINT digits) {
+    SQLLEN indicator = 0;
+    if (IsIntegerType(type, digits)) {
+      SQLBIGINT value = 0;
+      Check(SQLGetData(statement, column, SQL_C_SBIGINT, &value, 0, &indicator), SQL_HANDLE_STMT,
+            statement, "reading a column", &*text_);
+      if (indicator == SQL_NULL_DATA) return std::monostate{};
+      return static_cast<int64_t>(value);
+    }
+    if (IsFloatType(type)) {
+      double value = 0;
+      Check(SQLGetData(statement, column, SQL_C_DOUBLE, &value, 0, &indicator), SQL_HANDLE_STMT,
+            statement, "reading a column", &*text_);
+      if (indicator == SQL_NULL_DATA) return std::monostate{};
+      return value;
+    }
+    if (IsDateTimeType(type)) {
+      SQL_TIMESTAMP_STRUCT value{};
+      Check(SQLGetData(statement, column, SQL_C_TYPE_TIMESTAMP, &value, 0, &indicator),
+            SQL_HANDLE_STMT, statement, "reading a column", &*text_);
+      if (indicator == SQL_NULL_DATA) return std::monostate{};
+      return DateTime{value.year,
+                      value.month,
+                      value.day,
+                      value.hour,
+                      value.minute,
+                      value.second,
+                      static_cast<int>(value.fraction / 1000000U)};
+    }
+    // Everything else as text, read in pieces so that no length limit applies.
+    std::string collected;
+    std::array<char, 4096> piece{};
+    for (;;) {
+      SQLRETURN rc = SQLGetData(statement, column, SQL_C_CHAR, piece.data(),
+                                static_cast<SQLLEN>(piece.size()), &indicator);
+      if (rc == SQL_NO_DATA) break;
+      Check(rc, SQL_HANDLE_STMT, statement, "reading a column", &*text_);
+      if (indicator == SQL_NULL_DATA) return std::monostate{};
+      bool truncated = indicator == SQL_NO_TOTAL || indicator >= static_cast<SQLLEN>(piece.size());
+      size_t got = truncated ? piece.size() - 1 : static_cast<size_t>(indicator);
+      collected.append(piece.data(), got);
+      if (!truncated) break;
+    }
+    return text_->FromDriver(collected);
+  }
+
+  EnvironmentHandle environment_;
+  ConnectionHandle connection_;
+  bool connected_ = false;
+  bool inTransaction_ = false;
+  Dialect dialect_ = Dialect::kSqlServer;
+  std::optional<DriverText> text_;
+};
+
+std::string ProfileString(const std::string& section, const char* key, const char* file) {
+  std::array<char, 1024> value{};
+  int length = SQLGetPrivateProfileString(section.c_str(), key, "", value.data(),
+                                          static_cast<int>(value.size()), file);
+  if (length <= 0) return std::string();
+  return std::string(value.data());
+}
+
+}  // namespace
+
+std::unique_ptr<DbBackend> OpenOdbcBackend(const std::string& connectionString) {
+  return std::make_unique<OdbcBackend>(connectionString);
+}
+
+OdbcQuoting QuotingForDataSource(std::string_view connectionString) {
+  std::string driver;
+  if (auto named = OdbcAttributeValue(connectionString, "Driver")) {
+    driver = *named;
+  } else if (auto dsn = OdbcAttributeValue(connectionString, "DSN")) {
+    driver = ProfileString(*dsn, "Driver", "odbc.ini");
+  }
+  if (driver.empty()) return OdbcQuoting::kUnknown;
+  OdbcQuoting byName = QuotingForDriver(driver);
+  if (byName == OdbcQuoting::kFreeTds) return byName;
+  // A registered name tells little; the library it is registered with tells more.
+  std::string library = ProfileString(driver, "Driver", "odbcinst.ini");
+  if (!library.empty() && QuotingForDriver(library) == OdbcQuoting::kFreeTds)
+    return OdbcQuoting::kFreeTds;
+  return byName;
+}
+
+std::string OdbcDataSourceConnectionString(std::string_view connectionString,
+                                           std::string_view login, std::string_view password) {
+  OdbcQuoting quoting = QuotingForDataSource(connectionString);
+  std::string text = DataSourceConnectionString(connectionString, login, password, quoting);
+  if (quoting == OdbcQuoting::kFreeTds && !OdbcAttributeValue(connectionString, "ClientCharset"))
+    text += OdbcAttribute("ClientCharset", EnvironmentCodeset(), quoting);
+  return text;
+}
+
+}  // namespace wardlink
