@@ -41,6 +41,7 @@ int Call(const std::vector<std::string>& args) {
 int Demo(const std::string& server) {
   DemoRun run(server);
   DemoDictionaries(run);
+  DemoPatients(run);
   std::cout << "\n" << (run.failures() == 0 ? "demo completed" : "demo had unexpected results")
             << '\n';
   return run.failures() == 0 ? 0 : 1;
