@@ -1,42 +1,110 @@
 // The stay record: admission, update, query, deletion.
+#include <array>
+
 #include "library/call_frame.h"
+#include "patients/admission.h"
+#include "patients/record_deletion.h"
+#include "patients/record_query.h"
+#include "patients/record_update.h"
+#include "patients/victim_info.h"
+#include "shared/regional_settings.h"
 #include "wardlink.h"
 
 using namespace wardlink;
 
+// The 44 names of WARDLINK_VICTIM_INFO_PARAMS, in the same order.
+#define WARDLINK_VICTIM_INFO_ARGS                                                                  \
+  zhuYuanNo, peopleName, unitId, unitName, mainMgrDoctorUid, mainMgrDoctorName, zhuZhiYiShengUid,  \
+      zhuZhiYiShengName, ruYuanZhenDuan, helperUidList, helperNameList, danwei, zhiYe, sex,        \
+      nianLingSui, nianLingYue, nianLingTian, minZu, address, hunYin, jiGuan, postCode,            \
+      yiBaoLeiXing, bingAnHao, menZhenNo, ruYuanCount, bingQu, chuangHao, ruYuanDate,              \
+      bingShiCaiJiDate, bingShiSayer, keKaoChengDu, zhuYuanLeiBie, ruYuanShiBingQing, faBingJieQi, \
+      certificateType, certificateCode, lianXiRenXingMing, guanXi, lianXiRenDianHua,               \
+      lianXiRenZhuZhi, lianXiRenYouBian, memo, bingQingMiaoShu
+
 extern "C" {
 
-int32_t AddVictim(const char* server, const char* login, const char* password, const char*,
-                  const char*, const char*, const char*, const char*, const char*, const char*,
-                  const char*, const char*, const char*, const char*, const char*, const char*,
-                  const char*, const char*, const char*, const char*, const char*, const char*,
-                  const char*, const char*, const char*, const char*, const char*, const char*,
-                  const char*, const char*, const char*, const char*, const char*, const char*,
-                  const char*, const char*, const char*, const char*, const char*, const char*,
-                  const char*, const char*, const char*, const char*, const char*, const char*,
-                  const char*) {
-  return RunNotImplemented({server, login, password});
+int32_t AddVictim(const char* server, const char* login, const char* password,
+                  WARDLINK_VICTIM_INFO_PARAMS) {
+  return RunExport({server, login, password}, [&](DbConnection& connection, DbQuery& query) {
+    return AdmitVictim(connection, query, ReadVictimInfo({WARDLINK_VICTIM_INFO_ARGS}),
+                       EnvironmentRegionalSettings());
+  });
 }
-int32_t UpdateVictim(const char* server, const char* login, const char* password, const char*,
-                     const char*, const char*, const char*, const char*, const char*, const char*,
-                     const char*, const char*, const char*, const char*, const char*, const char*,
-                     const char*, const char*, const char*, const char*, const char*, const char*,
-                     const char*, const char*, const char*, const char*, const char*, const char*,
-                     const char*, const char*, const char*, const char*, const char*, const char*,
-                     const char*, const char*, const char*, const char*, const char*, const char*,
-                     const char*, const char*, const char*, const char*, const char*, const char*,
-                     const char*) {
-  return RunNotImplemented({server, login, password});
+int32_t UpdateVictim(const char* server, const char* login, const char* password,
+                     WARDLINK_VICTIM_INFO_PARAMS) {
+  return RunExport({server, login, password}, [&](DbConnection& connection, DbQuery& query) {
+    return UpdateVictimRecord(connection, query, ReadVictimInfo({WARDLINK_VICTIM_INFO_ARGS}),
+                              EnvironmentRegionalSettings());
+  });
 }
-int32_t GetVictimInfo(const char* server, const char* login, const char* password, const char*,
-                      char*, char*, char*, char*, char*, char*, char*, char*, char*, char*, char*,
-                      char*, char*, char*, char*, char*, char*, char*, char*, char*, char*, char*,
-                      char*, char*, char*, char*, char*, char*, char*, char*, char*, char*, char*,
-                      char*, char*, char*, char*, char*, char*, char*, char*, char*, int32_t) {
-  return RunNotImplemented({server, login, password});
+
+int32_t GetVictimInfo(const char* server, const char* login, const char* password,
+                      const char* zhuYuanNo, char* peopleName, char* unitId, char* unitName,
+                      char* mainMgrDoctorUid, char* mainMgrDoctorName, char* zhuZhiYiShengUid,
+                      char* zhuZhiYiShengName, char* ruYuanZhenDuan, char* helperUidList,
+                      char* helperNameList, char* danwei, char* zhiYe, char* sex, char* nianLingSui,
+                      char* nianLingYue, char* nianLingTian, char* minZu, char* address,
+                      char* hunYin, char* jiGuan, char* postCode, char* yiBaoLeiXing,
+                      char* bingAnHao, char* menZhenNo, char* ruYuanCount, char* bingQu,
+                      char* chuangHao, char* ruYuanDate, char* bingShiCaiJiDate, char* bingShiSayer,
+                      char* keKaoChengDu, char* zhuYuanLeiBie, char* ruYuanShiBingQing,
+                      char* faBingJieQi, char* certificateType, char* certificateCode,
+                      char* lianXiRenXingMing, char* guanXi, char* lianXiRenDianHua,
+                      char* lianXiRenZhuZhi, char* lianXiRenYouBian, char* memo,
+                      int32_t /*unused*/) {
+  const std::array<char*, kVictimQuerySlots> slots = {peopleName,
+                                                      unitId,
+                                                      unitName,
+                                                      mainMgrDoctorUid,
+                                                      mainMgrDoctorName,
+                                                      zhuZhiYiShengUid,
+                                                      zhuZhiYiShengName,
+                                                      ruYuanZhenDuan,
+                                                      helperUidList,
+                                                      helperNameList,
+                                                      danwei,
+                                                      zhiYe,
+                                                      sex,
+                                                      nianLingSui,
+                                                      nianLingYue,
+                                                      nianLingTian,
+                                                      minZu,
+                                                      address,
+                                                      hunYin,
+                                                      jiGuan,
+                                                      postCode,
+                                                      yiBaoLeiXing,
+                                                      bingAnHao,
+                                                      menZhenNo,
+                                                      ruYuanCount,
+                                                      bingQu,
+                                                      chuangHao,
+                                                      ruYuanDate,
+                                                      bingShiCaiJiDate,
+                                                      bingShiSayer,
+                                                      keKaoChengDu,
+                                                      zhuYuanLeiBie,
+                                                      ruYuanShiBingQing,
+                                                      faBingJieQi,
+                                                      certificateType,
+                                                      certificateCode,
+                                                      lianXiRenXingMing,
+                                                      guanXi,
+                                                      lianXiRenDianHua,
+                                                      lianXiRenZhuZhi,
+                                                      lianXiRenYouBian,
+                                                      memo};
+  return RunExport({server, login, password}, [&](DbConnection&, DbQuery& query) {
+    return ReadVictimRecord(query, Text(zhuYuanNo), slots, EnvironmentRegionalSettings());
+  });
 }
-int32_t DeleteVictim(const char* server, const char* login, const char* password, const char*) {
-  return RunNotImplemented({server, login, password});
+
+int32_t DeleteVictim(const char* server, const char* login, const char* password,
+                     const char* zhuYuanNo) {
+  return RunExport({server, login, password}, [&](DbConnection& connection, DbQuery& query) {
+    return DeleteVictimStay(connection, query, Text(zhuYuanNo));
+  });
 }
 
 }  // extern "C"

@@ -26,5 +26,6 @@ class DemoRun {
 // The sections of the demo, in the order a day of the hospital runs.
 void DemoDictionaries(DemoRun& run);
 void DemoOrganisation(DemoRun& run);
+void DemoPatients(DemoRun& run);
 
 }  // namespace wardlink::host

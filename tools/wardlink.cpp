@@ -43,8 +43,11 @@ int Demo(const std::string& server) {
   DemoRun run(server);
   DemoDictionaries(run);
   DemoOrganisation(run);
-  std::cout << "\n"
-            << (run.failures() == 0 ? "demo completed" : "demo had unexpected results") << '\n';
+  DemoPatients(run);
+  std::cout << "
+"
+            << (run.failures() == 0 ? "demo completed" : "demo had unexpected results") << '
+';
   return run.failures() == 0 ? 0 : 1;
 }
 

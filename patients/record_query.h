@@ -1,0 +1,28 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "db/query.h"
+#include "shared/regional_settings.h"
+
+namespace wardlink {
+
+inline constexpr int32_t kQueryUnknownNumber = 2;
+inline constexpr int32_t kQueryNoRecord = 3;
+inline constexpr size_t kVictimQuerySlots = 42;
+
+// The table that holds a record archived in `year`: the base name for 0, otherwise
+// "G_<base>_<year>".
+std::string ArchiveTableName(std::string_view baseTable, int32_t year);
+
+// Reads the stay's record from the live table or from its archive year's table and writes the 42
+// slots in order, each trimmed (the two dates as "yyyy-MM-dd HH:mm:ss"). The slots are written
+// only once the record is found: 2 (no index row) and 3 (no record) leave them untouched.
+int32_t ReadVictimRecord(DbQuery& query, std::string_view zhuYuanNo,
+                         const std::array<char*, kVictimQuerySlots>& slots,
+                         const RegionalSettings& settings);
+
+}  // namespace wardlink

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <array>
+#include <string>
+
+namespace wardlink {
+
+// The regional settings that the date conversions follow. Forms are written in the pattern
+// letters of FormatDatePattern (yyyy, MM, dd, HH, nn, ss, AMPM ...). Passed as a value so that a
+// caller, or a test, chooses them without touching the process's locale.
+struct RegionalSettings {
+  std::string shortDateFormat = "MM/dd/yy";
+  // A locale has no long date form of its own: the long day name before the short form stands
+  // in for it.
+  std::string longDateFormat = "dddd, MM/dd/yy";
+  std::string dateSeparator = "/";
+  std::string shortTimeFormat = "HH:nn";
+  std::string longTimeFormat = "HH:nn:ss";
+  std::string timeSeparator = ":";
+  std::array<std::string, 12> shortMonthNames{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  std::array<std::string, 12> longMonthNames{"January",   "February", "March",    "April",
+                                             "May",       "June",     "July",     "August",
+                                             "September", "October",  "November", "December"};
+  // Sunday first.
+  std::array<std::string, 7> shortDayNames{"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  std::array<std::string, 7> longDayNames{"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                          "Thursday", "Friday", "Saturday"};
+  std::string timeAmString = "AM";
+  std::string timePmString = "PM";
+  // The host's code page is a double-byte one (GBK, Big5, Shift_JIS ...): a byte from 0x81 up
+  // opens a two-byte character whose second byte may look like an ASCII letter.
+  bool doubleByteCodePage = false;
+};
+
+// The settings of the C/POSIX locale: MM/dd/yy with "/" as separator.
+RegionalSettings CLocaleRegionalSettings();
+
+// The settings of the environment's time locale (LC_ALL, LC_TIME, LANG), read through a locale
+// object of its own: the process's locale is neither read nor changed. A locale that cannot be
+// loaded gives the C/POSIX settings.
+RegionalSettings EnvironmentRegionalSettings();
+
+// The same for a named locale ("de_DE.UTF-8"); the C/POSIX settings when it cannot be loaded.
+RegionalSettings RegionalSettingsOfLocale(const std::string& localeName);
+
+// Turns a strftime form of the locale (D_FMT, T_FMT) into the pattern letters above.
+std::string PatternFromStrftime(const std::string& form);
+
+}  // namespace wardlink
