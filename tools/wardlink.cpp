@@ -44,10 +44,8 @@ int Demo(const std::string& server) {
   DemoDictionaries(run);
   DemoOrganisation(run);
   DemoPatients(run);
-  std::cout << "
-"
-            << (run.failures() == 0 ? "demo completed" : "demo had unexpected results") << '
-';
+  std::cout << "\n"
+            << (run.failures() == 0 ? "demo completed" : "demo had unexpected results") << '\n';
   return run.failures() == 0 ? 0 : 1;
 }
 
