@@ -178,7 +178,13 @@ class OdbcBackend final : public DbBackend {
     if (!connected_) return;
     // A transaction still open at the end is not wanted: the clean-up undoes it, and a driver
     // refuses to disconnect with one open.
-    if (inTransaction_) SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_ROLLBACK);
+    if (inTransaction_) {
+      try {
+        EndTransaction(SQL_ROLLBACK, "rolling back");
+      } catch (...) {
+        // Disconnecting ends the transaction all the same.
+      }
+    }
     SQLDisconnect(connection_.get());
   }
 
@@ -238,7 +244,14 @@ class OdbcBackend final : public DbBackend {
 
   void BeginTransaction() override {
     if (inTransaction_) throw DbError("a transaction is already open");
-    SetAutoCommit(false);
+    if (dialect_ == Dialect::kSqlite) {
+      // The driver's manual commit begins a deferred transaction, in which two writers can both
+      // read the same maximum event number and then fail on the write lock. Taking the lock at
+      // the start makes the second writer wait instead, as the embedded backend does.
+      Execute("BEGIN IMMEDIATE", {});
+    } else {
+      SetAutoCommit(false);
+    }
     inTransaction_ = true;
   }
 
@@ -255,6 +268,11 @@ class OdbcBackend final : public DbBackend {
 
   void EndTransaction(SQLSMALLINT completion, std::string_view what) {
     if (!inTransaction_) throw DbError("no transaction is open");
+    if (dialect_ == Dialect::kSqlite) {
+      Execute(completion == SQL_COMMIT ? "COMMIT" : "ROLLBACK", {});
+      inTransaction_ = false;
+      return;
+    }
     Check(SQLEndTran(SQL_HANDLE_DBC, connection_.get(), completion), SQL_HANDLE_DBC,
           connection_.get(), what, &*text_);
     inTransaction_ = false;
