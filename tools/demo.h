@@ -23,9 +23,17 @@ class DemoRun {
   int failures_ = 0;
 };
 
+// A date as a host writes it, in the short date form of the regional settings.
+std::string ShortDate(int year, int month, int day);
+// The 44 texts of a demo stay record, ZhuYuanNo first.
+std::vector<std::string> DemoStay(const std::string& zhuYuanNo, const std::string& name,
+                                  const std::string& age, const std::string& admitted,
+                                  const std::string& condition);
+
 // The sections of the demo, in the order a day of the hospital runs.
 void DemoDictionaries(DemoRun& run);
 void DemoOrganisation(DemoRun& run);
 void DemoPatients(DemoRun& run);
+void DemoMovements(DemoRun& run);
 
 }  // namespace wardlink::host

@@ -8,8 +8,6 @@
 
 namespace wardlink::host {
 
-namespace {
-
 // A host writes dates in the system's short date form.
 std::string ShortDate(int year, int month, int day) {
   RegionalSettings settings = EnvironmentRegionalSettings();
@@ -18,9 +16,9 @@ std::string ShortDate(int year, int month, int day) {
 }
 
 // The 44 texts of a stay record, ZhuYuanNo first.
-std::vector<std::string> Stay(const std::string& zhuYuanNo, const std::string& name,
-                              const std::string& age, const std::string& admitted,
-                              const std::string& condition) {
+std::vector<std::string> DemoStay(const std::string& zhuYuanNo, const std::string& name,
+                                  const std::string& age, const std::string& admitted,
+                                  const std::string& condition) {
   return {zhuYuanNo,
           name,
           "1",
@@ -67,26 +65,24 @@ std::vector<std::string> Stay(const std::string& zhuYuanNo, const std::string& n
           condition};
 }
 
-}  // namespace
-
 void DemoPatients(DemoRun& run) {
   run.Heading("Admissions");
-  run.Expect(run.Call("AddVictim", Stay("ZY0001", "Chen Jing", "35", ShortDate(2024, 3, 1),
-                                        "stable after the fall")) == 0,
+  run.Expect(run.Call("AddVictim", DemoStay("ZY0001", "Chen Jing", "35", ShortDate(2024, 3, 1),
+                                            "stable after the fall")) == 0,
              "first stay admitted");
   run.Expect(
-      run.Call("AddVictim", Stay("ZY0002", "Liu Yang", "62", ShortDate(2024, 3, 2), "")) == 0,
+      run.Call("AddVictim", DemoStay("ZY0002", "Liu Yang", "62", ShortDate(2024, 3, 2), "")) == 0,
       "second stay admitted without a condition entry");
-  run.Expect(
-      run.Call("AddVictim", Stay("ZY0001", "Someone Else", "1", ShortDate(2024, 3, 3), "")) == 4,
-      "a number already admitted is refused");
+  run.Expect(run.Call("AddVictim",
+                      DemoStay("ZY0001", "Someone Else", "1", ShortDate(2024, 3, 3), "")) == 4,
+             "a number already admitted is refused");
 
   run.Heading("Correction");
   std::vector<std::string> corrected =
-      Stay("ZY0001", "Chen Jing", "36", ShortDate(2024, 2, 29), "");
+      DemoStay("ZY0001", "Chen Jing", "36", ShortDate(2024, 2, 29), "");
   corrected[42] = "age and admission date corrected";  // Memo
   run.Expect(run.Call("UpdateVictim", corrected) == 0, "record corrected");
-  run.Expect(run.Call("UpdateVictim", Stay("ZY9999", "Nobody", "1", "", "")) == 2,
+  run.Expect(run.Call("UpdateVictim", DemoStay("ZY9999", "Nobody", "1", "", "")) == 2,
              "an unknown number is refused");
 
   run.Heading("Query");

@@ -44,6 +44,7 @@ int Demo(const std::string& server) {
   DemoDictionaries(run);
   DemoOrganisation(run);
   DemoPatients(run);
+  DemoMovements(run);
   std::cout << "\n"
             << (run.failures() == 0 ? "demo completed" : "demo had unexpected results") << '\n';
   return run.failures() == 0 ? 0 : 1;
