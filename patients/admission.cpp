@@ -4,7 +4,7 @@
 
 #include "db/schema.h"
 #include "db/statement_text.h"
-#include "library/call_frame.h"
+#include "db/connection.h"
 #include "shared/conversions.h"
 #include "shared/patient_checks.h"
 #include "shared/text.h"

@@ -3,7 +3,7 @@
 #include <array>
 
 #include "db/schema.h"
-#include "library/call_frame.h"
+#include "db/connection.h"
 #include "shared/patient_checks.h"
 
 namespace wardlink {

@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "db/schema.h"
-#include "library/call_frame.h"
+#include "db/connection.h"
 #include "shared/conversions.h"
 #include "shared/patient_checks.h"
 
