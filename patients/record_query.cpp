@@ -7,15 +7,8 @@
 
 namespace wardlink {
 
-namespace {
-
-struct Slot {
-  std::string_view column;
-  bool isDate;
-};
-
 // The host's buffers in argument order.
-constexpr std::array<Slot, kVictimQuerySlots> kSlots = {{
+const std::array<VictimQuerySlot, kVictimQuerySlots> kVictimQuerySlotColumns = {{
     {schema::kColPeopleName, false},
     {schema::kColUnitID, false},
     {schema::kColUnitName, false},
@@ -60,6 +53,8 @@ constexpr std::array<Slot, kVictimQuerySlots> kSlots = {{
     {schema::kColMemo, false},
 }};
 
+namespace {
+
 constexpr std::string_view kDatePattern = "yyyy-MM-dd HH:mm:ss";
 
 }  // namespace
@@ -87,7 +82,7 @@ int32_t ReadVictimRecord(DbQuery& query, std::string_view zhuYuanNo,
   // Slot by slot, so that a column missing from an archive table leaves the later slots as
   // they were.
   for (size_t i = 0; i < kVictimQuerySlots; ++i) {
-    const Slot& slot = kSlots[i];
+    const VictimQuerySlot& slot = kVictimQuerySlotColumns[i];
     std::string text =
         slot.isDate ? FormatDatePattern(kDatePattern, query.ColumnDateTime(slot.column), settings)
                     : query.ColumnText(slot.column);

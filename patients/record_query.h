@@ -14,6 +14,13 @@ inline constexpr int32_t kQueryUnknownNumber = 2;
 inline constexpr int32_t kQueryNoRecord = 3;
 inline constexpr size_t kVictimQuerySlots = 42;
 
+// The column each of the 42 slots receives, in the host's argument order.
+struct VictimQuerySlot {
+  std::string_view column;
+  bool isDate;  // rendered as "yyyy-MM-dd HH:mm:ss" instead of as text
+};
+extern const std::array<VictimQuerySlot, kVictimQuerySlots> kVictimQuerySlotColumns;
+
 // The table that holds a record archived in `year`: the base name for 0, otherwise
 // "G_<base>_<year>".
 std::string ArchiveTableName(std::string_view baseTable, int32_t year);

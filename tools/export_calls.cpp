@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "patients/record_query.h"
 #include "wardlink.h"
 
 namespace wardlink::host {
@@ -14,49 +15,6 @@ namespace {
 
 // Room for any single value the library writes into a host buffer.
 constexpr size_t kBufferSize = size_t{64} * 1024;
-
-constexpr const char* kQueryFields[42] = {"PeopleName",
-                                          "UnitID",
-                                          "UnitName",
-                                          "MainMgrDoctorUid",
-                                          "MainMgrDoctorName",
-                                          "ZhuZhiYiShengUID",
-                                          "ZhuZhiYiShengName",
-                                          "RuYuanZhenDuan",
-                                          "HelperUidList",
-                                          "HelperNameList",
-                                          "Danwei",
-                                          "ZhiYe",
-                                          "Sex",
-                                          "NianLing_Sui",
-                                          "NianLing_Yue",
-                                          "NianLing_Tian",
-                                          "MinZu",
-                                          "Address",
-                                          "HunYin",
-                                          "JiGuan",
-                                          "PostCode",
-                                          "YiBaoLeiXing",
-                                          "BingAnHao",
-                                          "MenZhenNo",
-                                          "RuYuanCount",
-                                          "BingQu",
-                                          "ChuangHao",
-                                          "RuYuanDate",
-                                          "BingShiCaiJiDate",
-                                          "BingShiSayer",
-                                          "KeKaoChengDu",
-                                          "ZhuYuanLeiBie",
-                                          "RuYuanShiBingQing",
-                                          "FaBingJieQi",
-                                          "CertificateType",
-                                          "CertificateCode",
-                                          "LianXiRenXingMing",
-                                          "GuanXi",
-                                          "LianXiRenDianHua",
-                                          "LianXiRenZhuZhi",
-                                          "LianXiRenYouBian",
-                                          "Memo"};
 
 // The arguments of one call, after the connection arguments.
 class Args {
@@ -148,7 +106,7 @@ CallOutcome CallGetVictimInfo(const Args& a) {
   CallOutcome outcome{result, {}};
   if (result == 0) {
     for (size_t i = 0; i < 42; ++i)
-      outcome.buffers.emplace_back(kQueryFields[i], buffers[i].c_str());
+      outcome.buffers.emplace_back(kVictimQuerySlotColumns[i].column, buffers[i].c_str());
   }
   return outcome;
 }
