@@ -63,11 +63,7 @@ int32_t AdmitVictim(DbConnection& connection, DbQuery& query, const VictimInfo& 
 
     query.CloseResult();
     query.SetStatement(kInsertIndexRow);
-    query.BindText(schema::kColZhuYuanNo, info.zhuYuanNo);
-    query.BindText(schema::kColPeopleName, info.peopleName);
-    query.BindText(schema::kColBingAnHao, info.bingAnHao);
-    query.BindText(schema::kColCertificateType, info.certificateType);
-    query.BindText(schema::kColCertificateCode, info.certificateCode);
+    BindIndexRow(query, info);
     query.RunCommand();
 
     query.Attach();

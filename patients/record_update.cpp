@@ -55,11 +55,7 @@ int32_t UpdateVictimRecord(DbConnection& connection, DbQuery& query, const Victi
 
     query.CloseResult();
     query.SetStatement(kUpdateIndexRow);
-    query.BindText(schema::kColZhuYuanNo, info.zhuYuanNo);
-    query.BindText(schema::kColPeopleName, info.peopleName);
-    query.BindText(schema::kColBingAnHao, info.bingAnHao);
-    query.BindText(schema::kColCertificateType, info.certificateType);
-    query.BindText(schema::kColCertificateCode, info.certificateCode);
+    BindIndexRow(query, info);
     query.RunCommand();
 
     query.Attach();

@@ -152,4 +152,12 @@ void BindVictimRecord(DbQuery& query, const VictimInfo& info, const DefaultDateF
   query.BindText(schema::kColBingShiCaiJiDateInputMode, format.input);
 }
 
+void BindIndexRow(DbQuery& query, const VictimInfo& info) {
+  query.BindText(schema::kColZhuYuanNo, info.zhuYuanNo);
+  query.BindText(schema::kColPeopleName, info.peopleName);
+  query.BindText(schema::kColBingAnHao, info.bingAnHao);
+  query.BindText(schema::kColCertificateType, info.certificateType);
+  query.BindText(schema::kColCertificateCode, info.certificateCode);
+}
+
 }  // namespace wardlink

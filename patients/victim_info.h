@@ -73,4 +73,8 @@ double FractionalAge(int32_t years, int32_t months, int32_t days);
 void BindVictimRecord(DbQuery& query, const VictimInfo& info, const DefaultDateFormat& format,
                       const RegionalSettings& settings);
 
+// Sets the five named parameters of the index row's insert or update statement: the number, name,
+// medical record number and identity document, unchanged.
+void BindIndexRow(DbQuery& query, const VictimInfo& info);
+
 }  // namespace wardlink
