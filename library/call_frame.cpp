@@ -1,7 +1,6 @@
 #include "library/call_frame.h"
 
 #include <exception>
-#include <stdexcept>
 
 #include "library/com_scope.h"
 #include "library/last_error.h"
@@ -26,16 +25,6 @@ int32_t RunExport(const HostConnectionArgs& args, const ExportBody& body) noexce
     result = kUnguardedError;
   }
   return result;
-}
-
-
-}  // namespace wardlink
-
-namespace wardlink {
-
-int32_t RunNotImplemented(const HostConnectionArgs& args) noexcept {
-  return RunExport(
-      args, [](DbConnection&, DbQuery&) -> int32_t { throw std::logic_error("not implemented"); });
 }
 
 }  // namespace wardlink

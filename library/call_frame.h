@@ -37,10 +37,3 @@ using ExportBody = std::function<int32_t(DbConnection& connection, DbQuery& quer
 int32_t RunExport(const HostConnectionArgs& args, const ExportBody& body) noexcept;
 
 }  // namespace wardlink
-
-namespace wardlink {
-
-// Placeholder body for an export whose family is not built yet: -1, "not implemented".
-int32_t RunNotImplemented(const HostConnectionArgs& args) noexcept;
-
-}  // namespace wardlink
