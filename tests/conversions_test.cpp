@@ -10,6 +10,7 @@
 #include <string>
 
 #include "shared/regional_settings.h"
+#include "tests/test_support.h"
 
 namespace wardlink {
 
@@ -314,31 +315,6 @@ TEST(RegionalSettings, TheCLocale) {
   EXPECT_EQ(c.longMonthNames, defaults.longMonthNames);
   EXPECT_EQ(c.longDayNames, defaults.longDayNames);
 }
-
-// Sets an environment variable for one test and puts the old value back.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const char* name, const char* value) : name_(name) {
-    const char* old = std::getenv(name);
-    if (old != nullptr) old_ = old;
-    hadValue_ = old != nullptr;
-    setenv(name, value, 1);
-  }
-  ~ScopedEnvironment() {
-    if (hadValue_) {
-      setenv(name_.c_str(), old_.c_str(), 1);
-    } else {
-      unsetenv(name_.c_str());
-    }
-  }
-  ScopedEnvironment(const ScopedEnvironment&) = delete;
-  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
- private:
-  std::string name_;
-  std::string old_;
-  bool hadValue_ = false;
-};
 
 TEST(RegionalSettings, ReadFromTheEnvironmentWithoutChangingTheProcessLocale) {
   std::string before = setlocale(LC_TIME, nullptr);

@@ -122,37 +122,17 @@ TEST_F(DbQueryTest, TransactionRollsBackUnlessCommitted) {
   EXPECT_EQ(db_.Count("Emr_Unit"), 1);
 }
 
-// Sets an environment variable for one test and restores it after.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    setenv(name, value, 1);
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      setenv(name_, old_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
-
 TEST(CodePage, ComesFromTheEnvironmentsLocale) {
   {
-    ScopedEnv all("LC_ALL", "C");
+    ScopedEnvironment all("LC_ALL", "C");
     EXPECT_EQ(EnvironmentCodeset(), "UTF-8");
   }
   {
-    ScopedEnv all("LC_ALL", "");
-    ScopedEnv ctype("LC_CTYPE", "POSIX");
+    ScopedEnvironment all("LC_ALL", "");
+    ScopedEnvironment ctype("LC_CTYPE", "POSIX");
     EXPECT_EQ(EnvironmentCodeset(), "UTF-8");
   }
-  ScopedEnv all("LC_ALL", "zh_CN.GB18030");
+  ScopedEnvironment all("LC_ALL", "zh_CN.GB18030");
   EXPECT_EQ(EnvironmentCodeset(), "GB18030");
 }
 
@@ -168,7 +148,7 @@ TEST(CodePage, ConvertsBothWaysAndShowsWhatCannotBeShownAsQuestionMarks) {
 }
 
 TEST(CodePage, TextIsStoredAsUtf8AndReadBackInTheHostsCodePage) {
-  ScopedEnv all("LC_ALL", "zh_CN.GB18030");
+  ScopedEnvironment all("LC_ALL", "zh_CN.GB18030");
   TrialDatabase db;
   const char* kGb18030 = "\xD6\xD0\xCE\xC4";  // two CJK characters in GB18030
   const char* kUtf8 = "\xE4\xB8\xAD\xE6\x96\x87";

@@ -26,34 +26,13 @@
 namespace wardlink::testing {
 namespace {
 
-// Sets an environment variable for the test's duration.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (old_)
-      setenv(name_, old_->c_str(), 1);
-    else
-      unsetenv(name_);
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
-
 // What the stand-in driver received, one connection string per connection.
 class RecorderLog {
  public:
   RecorderLog()
       : path_(std::filesystem::temp_directory_path() /
               ("wardlink-recorder-" + std::to_string(getpid()) + ".log")),
-        env_("WARDLINK_RECORDER_LOG", path_.string()) {
+        env_("WARDLINK_RECORDER_LOG", path_.c_str()) {
     std::filesystem::remove(path_);
   }
   ~RecorderLog() { std::filesystem::remove(path_); }
@@ -76,7 +55,7 @@ class RecorderLog {
 
  private:
   std::filesystem::path path_;
-  ScopedEnv env_;
+  ScopedEnvironment env_;
 };
 
 using Attributes = std::vector<std::pair<std::string, std::string>>;
@@ -187,10 +166,10 @@ class OdbcFreeTdsRecorder : public ::testing::Test {
 
 TEST_F(OdbcFreeTdsRecorder, PlainServerNameReachesFreeTdsWithCatalogAndCodePage) {
   RecorderLog log;
-  ScopedEnv locale("LC_ALL", "C");
+  ScopedEnvironment locale("LC_ALL", "C");
   EXPECT_EQ(AddZhiYe("db01,1433", "emr", "secret", "x", 1, 1), 0);
   {
-    ScopedEnv chinese("LC_ALL", "zh_CN.GB18030");
+    ScopedEnvironment chinese("LC_ALL", "zh_CN.GB18030");
     EXPECT_EQ(AddZhiYe("db01\\EMR", "emr", "secret", "x", 1, 1), 0);
   }
   auto received = log.Received();
@@ -253,6 +232,7 @@ TEST_F(OdbcBackendTest, DialectFollowsTheDataSource) {
 }
 
 TEST_F(OdbcBackendTest, BindsEveryKindAndReadsItBackByNameWithoutRegardToCase) {
+  ScopedEnvironment utf8("LC_ALL", "C.UTF-8");  // the host texts below are UTF-8
   ASSERT_TRUE(connection_.Connect());
   DbQuery query(connection_);
   query.Attach();
@@ -367,7 +347,7 @@ TEST_F(OdbcBackendTest, TransactionsCommitRollBackAndEndWithTheConnection) {
 // Host text in a code page other than UTF-8 is stored as UTF-8 by the SQLite driver and read back
 // in the host's code page.
 TEST_F(OdbcBackendTest, ConvertsTextBetweenTheHostCodePageAndTheDriver) {
-  ScopedEnv locale("LC_ALL", "zh_CN.GB18030");
+  ScopedEnvironment locale("LC_ALL", "zh_CN.GB18030");
   std::string server = OdbcTrialServer(db_);
   const std::string zhang = "\xD5\xC5";  // 张 in GB18030
   EXPECT_EQ(AddZhiYe(server.c_str(), "", "", zhang.c_str(), 1, 1), 0);

@@ -125,6 +125,21 @@ StatementLog::StatementLog()
 
 StatementLog::~StatementLog() { SetStatementObserver(std::move(previous_)); }
 
+ScopedEnvironment::ScopedEnvironment(const char* name, const char* value) : name_(name) {
+  const char* old = std::getenv(name);
+  if (old != nullptr) old_ = old;
+  hadValue_ = old != nullptr;
+  setenv(name, value, 1);
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+  if (hadValue_) {
+    setenv(name_.c_str(), old_.c_str(), 1);
+  } else {
+    unsetenv(name_.c_str());
+  }
+}
+
 std::string LastErrorMessage() {
   std::string message(static_cast<size_t>(WardLinkLastError(nullptr, 0)) + 1, '\0');
   WardLinkLastError(message.data(), static_cast<int32_t>(message.size()));

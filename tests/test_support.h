@@ -57,6 +57,20 @@ class StatementLog {
   StatementObserver previous_;
 };
 
+// Sets an environment variable for one test and puts the old value back.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const char* value);
+  ~ScopedEnvironment();
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  std::string name_;
+  std::string old_;
+  bool hadValue_ = false;
+};
+
 // The message WardLinkLastError returns now.
 std::string LastErrorMessage();
 
