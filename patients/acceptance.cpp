@@ -4,8 +4,8 @@
 
 #include "db/statement_text.h"
 #include "patients/event_log.h"
+#include "patients/movement.h"
 #include "patients/movement_state.h"
-#include "shared/patient_checks.h"
 #include "shared/text.h"
 
 namespace wardlink {
@@ -16,20 +16,21 @@ constexpr int32_t kAcceptanceFailed = 5;
 }  // namespace
 
 int32_t AcceptTransfer(DbConnection& connection, DbQuery& query, const AcceptanceRequest& request) {
-  query.Attach();
-  if (int32_t archive = CheckArchive(request.zhuYuanNo, query); archive != kStayLive)
-    return archive;
-
+  int32_t unitId = 0;
+  std::string unitName;
   // The new department is the accepting doctor's own, not the target the transfer stored.
-  query.Attach();
-  query.SetStatement("Select * from Emr_User a,Emr_Unit b Where a.UnitID=b.ID and a.UserID=" +
-                     QuotedLiteral(request.mainMgrDoctorUid));
-  query.RunQuery();
-  if (query.HasNoRows()) return kPreconditionFailed;
-  const int32_t unitId = query.ColumnInteger("UnitID");
-  const std::string unitName = TrimControl(query.ColumnText("UnitName"));
+  auto lookUpDoctor = [&] {
+    query.Attach();
+    query.SetStatement("Select * from Emr_User a,Emr_Unit b Where a.UnitID=b.ID and a.UserID=" +
+                       QuotedLiteral(request.mainMgrDoctorUid));
+    query.RunQuery();
+    if (query.HasNoRows()) return kPreconditionFailed;
+    unitId = query.ColumnInteger("UnitID");
+    unitName = TrimControl(query.ColumnText("UnitName"));
+    return 0;
+  };
 
-  return RunGuarded(connection, kAcceptanceFailed, [&] {
+  return RunMovement(connection, query, request.zhuYuanNo, kAcceptanceFailed, lookUpDoctor, [&] {
     query.Attach();
     query.SetStatement(
         "update Emr_Doc_Emr_Info set "
@@ -66,25 +67,19 @@ int32_t AcceptTransfer(DbConnection& connection, DbQuery& query, const Acceptanc
 
 int32_t ReturnToDepartment(DbConnection& connection, DbQuery& query, std::string_view zhuYuanNo,
                            int32_t requiredState) {
-  query.Attach();
-  if (int32_t archive = CheckArchive(zhuYuanNo, query); archive != kStayLive) return archive;
-
-  query.Attach();
-  query.SetStatement("Select PeopleEmrStateID from Emr_Doc_Emr_Info Where ZhuYuanNo=" +
-                     QuotedLiteral(zhuYuanNo));
-  query.RunQuery();
-  const int32_t state = query.HasNoRows() ? kInDepartment : query.ColumnInteger("PeopleEmrStateID");
-  if (state != requiredState) return kPreconditionFailed;
-
-  return RunGuarded(connection, kAcceptanceFailed, [&] {
+  auto inRequiredState = [&] {
     query.Attach();
-    query.SetStatement(
-        "update Emr_Doc_Emr_Info set PeopleEmrStateID=:PeopleEmrStateID where "
-        "ZhuYuanNo=:ZhuYuanNo");
-    query.BindText("ZhuYuanNo", zhuYuanNo);
-    query.BindInteger("PeopleEmrStateID", kInDepartment);
-    query.RunCommand();
-  });
+    query.SetStatement("Select PeopleEmrStateID from Emr_Doc_Emr_Info Where ZhuYuanNo=" +
+                       QuotedLiteral(zhuYuanNo));
+    query.RunQuery();
+    // A stay without a record reads as InDepartment.
+    const int32_t state =
+        query.HasNoRows() ? kInDepartment : query.ColumnInteger("PeopleEmrStateID");
+    return state == requiredState ? 0 : kPreconditionFailed;
+  };
+
+  return RunMovement(connection, query, zhuYuanNo, kAcceptanceFailed, inRequiredState,
+                     [&] { WriteMovementState(query, zhuYuanNo, kInDepartment); });
 }
 
 }  // namespace wardlink

@@ -2,9 +2,9 @@
 
 #include <string>
 
+#include "db/connection.h"
 #include "db/schema.h"
 #include "db/statement_text.h"
-#include "db/connection.h"
 #include "shared/conversions.h"
 #include "shared/patient_checks.h"
 #include "shared/text.h"

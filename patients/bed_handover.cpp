@@ -4,7 +4,7 @@
 
 #include "db/statement_text.h"
 #include "patients/event_log.h"
-#include "shared/patient_checks.h"
+#include "patients/movement.h"
 
 namespace wardlink {
 
@@ -14,10 +14,7 @@ constexpr int32_t kMovementFailed = 4;
 
 int32_t ChangeBed(DbConnection& connection, DbQuery& query, std::string_view zhuYuanNo,
                   std::string_view chuangHao) {
-  query.Attach();
-  if (int32_t archive = CheckArchive(zhuYuanNo, query); archive != kStayLive) return archive;
-
-  return RunGuarded(connection, kMovementFailed, [&] {
+  return RunMovement(connection, query, zhuYuanNo, kMovementFailed, {}, [&] {
     query.Attach();
     query.SetStatement(
         "update Emr_Doc_Emr_Info set ChuangHao=:ChuangHao  Where ZhuYuanNo=:ZhuYuanNo");
@@ -28,11 +25,7 @@ int32_t ChangeBed(DbConnection& connection, DbQuery& query, std::string_view zhu
 }
 
 int32_t HandOver(DbConnection& connection, DbQuery& query, const HandOverRequest& request) {
-  query.Attach();
-  if (int32_t archive = CheckArchive(request.zhuYuanNo, query); archive != kStayLive)
-    return archive;
-
-  return RunGuarded(connection, kMovementFailed, [&] {
+  return RunMovement(connection, query, request.zhuYuanNo, kMovementFailed, {}, [&] {
     query.Attach();
     query.SetStatement(
         "update Emr_Doc_Emr_Info set "

@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "db/schema.h"
 #include "db/connection.h"
+#include "db/schema.h"
 #include "shared/patient_checks.h"
 
 namespace wardlink {

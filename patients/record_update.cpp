@@ -2,8 +2,8 @@
 
 #include <string_view>
 
-#include "db/schema.h"
 #include "db/connection.h"
+#include "db/schema.h"
 #include "shared/conversions.h"
 #include "shared/patient_checks.h"
 

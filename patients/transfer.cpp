@@ -4,8 +4,8 @@
 
 #include "db/statement_text.h"
 #include "patients/event_log.h"
+#include "patients/movement.h"
 #include "patients/movement_state.h"
-#include "shared/patient_checks.h"
 
 namespace wardlink {
 
@@ -15,11 +15,7 @@ constexpr int32_t kTransferFailed = 2;
 
 int32_t TransferOut(DbConnection& connection, DbQuery& query, const TransferRequest& request,
                     std::string_view eventCode) {
-  query.Attach();
-  if (int32_t archive = CheckArchive(request.zhuYuanNo, query); archive != kStayLive)
-    return archive;
-
-  return RunGuarded(connection, kTransferFailed, [&] {
+  return RunMovement(connection, query, request.zhuYuanNo, kTransferFailed, {}, [&] {
     query.Attach();
     query.SetStatement(
         "update Emr_Doc_Emr_Info set "
@@ -47,18 +43,8 @@ int32_t TransferOut(DbConnection& connection, DbQuery& query, const TransferRequ
 }
 
 int32_t Suspend(DbConnection& connection, DbQuery& query, std::string_view zhuYuanNo) {
-  query.Attach();
-  if (int32_t archive = CheckArchive(zhuYuanNo, query); archive != kStayLive) return archive;
-
-  return RunGuarded(connection, kTransferFailed, [&] {
-    query.Attach();
-    query.SetStatement(
-        "update Emr_Doc_Emr_Info set PeopleEmrStateID=:PeopleEmrStateID where "
-        "ZhuYuanNo=:ZhuYuanNo");
-    query.BindText("ZhuYuanNo", zhuYuanNo);
-    query.BindInteger("PeopleEmrStateID", kSuspended);
-    query.RunCommand();
-  });
+  return RunMovement(connection, query, zhuYuanNo, kTransferFailed, {},
+                     [&] { WriteMovementState(query, zhuYuanNo, kSuspended); });
 }
 
 }  // namespace wardlink
