@@ -423,13 +423,13 @@ TEST_F(OdbcTrace, SqliteReceivesTheDeleteWithFrom) {
 TEST(OdbcSqlServer, KeepsADictionaryInStep) {
   const char* given = std::getenv("WARDLINK_TEST_SQLSERVER");
   if (given == nullptr || *given == '\0') GTEST_SKIP() << "no WARDLINK_TEST_SQLSERVER given";
-  std::string spec = given;
-  size_t first = spec.find('|');
-  size_t second = spec.find('|', first + 1);
+  std::string setting = given;
+  size_t first = setting.find('|');
+  size_t second = setting.find('|', first + 1);
   ASSERT_NE(second, std::string::npos) << "expected server|login|password";
-  std::string server = spec.substr(0, first);
-  std::string login = spec.substr(first + 1, second - first - 1);
-  std::string password = spec.substr(second + 1);
+  std::string server = setting.substr(0, first);
+  std::string login = setting.substr(first + 1, second - first - 1);
+  std::string password = setting.substr(second + 1);
   const char* s = server.c_str();
   const char* l = login.c_str();
   const char* p = password.c_str();
