@@ -3,7 +3,6 @@
 #include <iostream>
 
 #include "tools/export_calls.h"
-#include "wardlink.h"
 
 namespace wardlink::host {
 
@@ -16,11 +15,7 @@ int DemoRun::Call(const std::string& name, const std::vector<std::string>& args)
   std::cout << ") -> " << outcome.result << '\n';
   for (const auto& [buffer, text] : outcome.buffers)
     std::cout << "    " << buffer << ": " << text << '\n';
-  if (outcome.result == -1) {
-    std::string message(static_cast<size_t>(WardLinkLastError(nullptr, 0)) + 1, '\0');
-    WardLinkLastError(message.data(), static_cast<int32_t>(message.size()));
-    std::cout << "    error: " << message.c_str() << '\n';
-  }
+  if (outcome.result == -1) std::cout << "    error: " << outcome.error << '\n';
   return outcome.result;
 }
 

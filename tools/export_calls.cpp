@@ -200,7 +200,13 @@ CallOutcome CallExport(const std::string& name, const std::string& server, const
     if (args.size() != entry.count)
       throw std::invalid_argument(name + " takes " + std::to_string(entry.count) +
                                   " arguments after the connection arguments: " + entry.arguments);
-    return entry.call(Args(server, login, password, args));
+    CallOutcome outcome = entry.call(Args(server, login, password, args));
+    if (outcome.result == -1) {
+      outcome.error.assign(static_cast<size_t>(WardLinkLastError(nullptr, 0)) + 1, '\0');
+      WardLinkLastError(outcome.error.data(), static_cast<int32_t>(outcome.error.size()));
+      outcome.error.pop_back();
+    }
+    return outcome;
   }
   throw std::invalid_argument("no export named " + name);
 }

@@ -10,6 +10,7 @@ namespace wardlink::host {
 struct CallOutcome {
   int32_t result = 0;
   std::vector<std::pair<std::string, std::string>> buffers;  // name, text
+  std::string error;                                         // the library's message for -1
 };
 
 // Calls the export `name` with the connection arguments and `args`, converting each argument to

@@ -1,6 +1,5 @@
 // wardlink: a small host program for the library. Creates trial databases, calls any export by
 // name, and plays a demo day of a hospital.
-#include "wardlink.h"
 
 #include <iostream>
 #include <stdexcept>
@@ -31,11 +30,7 @@ int Call(const std::vector<std::string>& args) {
   CallOutcome outcome = CallExport(args[0], args[1], args[2], args[3], rest);
   std::cout << "result: " << outcome.result << '\n';
   for (const auto& [name, text] : outcome.buffers) std::cout << name << ": " << text << '\n';
-  if (outcome.result == -1) {
-    std::string message(static_cast<size_t>(WardLinkLastError(nullptr, 0)) + 1, '\0');
-    WardLinkLastError(message.data(), static_cast<int32_t>(message.size()));
-    std::cout << "error: " << message.c_str() << '\n';
-  }
+  if (outcome.result == -1) std::cout << "error: " << outcome.error << '\n';
   return 0;
 }
 
