@@ -4,7 +4,7 @@ BUILD := build
 ASAN_BUILD := build-sanitize
 DEMO_DB := $(BUILD)/demo.db
 
-.PHONY: all deps build build-sanitize demo check test test-sanitize clean
+.PHONY: all deps build build-sanitize demo check test test-sanitize clean bench
 
 all: build
 
@@ -34,3 +34,12 @@ check: test test-sanitize
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
+
+# The benchmark: the library against a floor program on SQLite alone. BENCH_MILLION=1 adds the
+# run at a million stays (several minutes more and about a gigabyte of disk).
+BENCH_DIR := $(BUILD)/bench-data
+bench: deps
+	./scripts/install-deps.sh bench
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS) --target wardlink_bench
+	$(BUILD)/bench/wardlink_bench run $(BENCH_DIR) $(if $(BENCH_MILLION),--million)

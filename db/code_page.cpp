@@ -69,9 +69,9 @@ std::string Convert(iconv_t cd, std::string_view in, bool sourceIsUtf8) {
   return out;
 }
 
-}  // namespace
+thread_local CodesetScope* tCodesetScope = nullptr;
 
-std::string EnvironmentCodeset() {
+std::string ReadEnvironmentCodeset() {
   std::string name = LocaleName();
   if (name == "C" || name == "POSIX") return "UTF-8";
   locale_t locale = newlocale(LC_CTYPE_MASK, name.c_str(), static_cast<locale_t>(nullptr));
@@ -86,6 +86,17 @@ std::string EnvironmentCodeset() {
   if (dot == std::string::npos) return "UTF-8";
   size_t at = name.find('@', dot);
   return name.substr(dot + 1, at == std::string::npos ? std::string::npos : at - dot - 1);
+}
+
+}  // namespace
+
+CodesetScope::CodesetScope() : outer_(tCodesetScope) { tCodesetScope = this; }
+CodesetScope::~CodesetScope() { tCodesetScope = outer_; }
+
+std::string EnvironmentCodeset() {
+  if (tCodesetScope == nullptr) return ReadEnvironmentCodeset();
+  if (!tCodesetScope->codeset_) tCodesetScope->codeset_ = ReadEnvironmentCodeset();
+  return *tCodesetScope->codeset_;
 }
 
 TextConverter::TextConverter(std::string codeset) : codeset_(std::move(codeset)) {

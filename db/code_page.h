@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -10,6 +11,21 @@ namespace wardlink {
 // The host's 8-bit code page: the codeset of the environment's locale (LC_ALL, LC_CTYPE, LANG),
 // with the C/POSIX locale counted as UTF-8. Read without touching the process's locale.
 std::string EnvironmentCodeset();
+
+// While one exists on a thread, EnvironmentCodeset() on that thread reads the environment once and
+// then answers from memory: the span of one export call, which several parts ask.
+class CodesetScope {
+ public:
+  CodesetScope();
+  ~CodesetScope();
+  CodesetScope(const CodesetScope&) = delete;
+  CodesetScope& operator=(const CodesetScope&) = delete;
+
+ private:
+  friend std::string EnvironmentCodeset();
+  std::optional<std::string> codeset_;
+  CodesetScope* outer_;
+};
 
 // Converts text between the host's code page and UTF-8. A character the target cannot show
 // becomes "?"; so does a byte that is not valid in the source.
@@ -23,6 +39,8 @@ class TextConverter {
   std::string ToUtf8(std::string_view hostText) const;
   std::string FromUtf8(std::string_view utf8Text) const;
   const std::string& codeset() const { return codeset_; }
+  // True when host text is UTF-8 already and passes unchanged.
+  bool passesThrough() const { return passThrough_; }
 
  private:
   std::string codeset_;

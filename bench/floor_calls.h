@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace wardlink::bench {
+
+// The floor: each export's statements sent straight to SQLite, with the library's connection
+// set-up and transaction, and nothing else.
+int32_t FloorAddZhiYe(const std::string& path, int i);
+int32_t FloorGetZhiCheng(const std::string& path, int i);
+int32_t FloorAddUnit(const std::string& path, int i);
+int32_t FloorDeleteUnit(const std::string& path, int i);
+int32_t FloorAddUser(const std::string& path, int i);
+int32_t FloorAddIllArea(const std::string& path, int i);
+int32_t FloorAddVictim(const std::string& path, int i);
+int32_t FloorUpdateVictim(const std::string& path, int i);
+int32_t FloorGetVictimInfo(const std::string& path, int i);
+int32_t FloorDeleteVictim(const std::string& path, int i);
+int32_t FloorJiaoBan(const std::string& path, int i);
+int32_t FloorZhuanChuang(const std::string& path, int i);
+
+}  // namespace wardlink::bench
