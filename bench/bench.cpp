@@ -3,6 +3,7 @@
 //
 //   wardlink_bench run DIR [--million]   every table, for pasting into a note
 //   wardlink_bench instructions DIR      the first table's instruction counts alone
+//   wardlink_bench journal DIR           the floor's writes under each journal set-up
 //   wardlink_bench smoke DIR             the floor sends what the library sends; seconds only
 #include <sqlite3.h>
 #include <sys/wait.h>
@@ -21,6 +22,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
@@ -29,6 +31,8 @@
 #include <vector>
 
 #include "bench/cases.h"
+#include "bench/floor_calls.h"
+#include "db/trial_database.h"
 
 namespace fs = std::filesystem;
 using namespace wardlink::bench;
@@ -52,8 +56,12 @@ void Copy(const fs::path& from, const fs::path& to) {
   fs::copy_file(from, to);
 }
 
+// A prepared database is kept for the next run while the trial schema stays the same.
 fs::path Prepared(const fs::path& dir, int stays) {
-  fs::path path = dir / ("base-" + std::to_string(stays) + ".db");
+  char schema[32];
+  std::snprintf(schema, sizeof schema, "%016zx",
+                std::hash<std::string>{}(wardlink::SqliteTrialScript()));
+  fs::path path = dir / ("base-" + std::to_string(stays) + "-" + schema + ".db");
   if (!fs::exists(path)) {
     fs::path partial = path.string() + ".partial";
     for (const char* suffix : {"", "-wal", "-shm", "-journal"})
@@ -143,9 +151,11 @@ int DuplicateEventNumbers(const fs::path& db) {
   return duplicates;
 }
 
-// `processes` host processes, each moving its own block of stays `calls` times.
-ConcurrencyResult RunProcesses(const fs::path& db, int processes, int calls) {
-  std::string server = "sqlite:" + db.string();
+// `processes` host processes, each moving its own block of stays `calls` times, through the
+// library or (`floor`) the floor program.
+ConcurrencyResult RunProcesses(const fs::path& db, int processes, int calls, bool floor = false) {
+  std::string server = floor ? db.string() : "sqlite:" + db.string();
+  auto movement = floor ? FloorMovement : LibraryMovement;
   std::vector<std::pair<pid_t, int>> children;
   auto start = Clock::now();
   for (int p = 0; p < processes; ++p) {
@@ -159,7 +169,7 @@ ConcurrencyResult RunProcesses(const fs::path& db, int processes, int calls) {
       for (int k = 0; k < calls; ++k) {
         int stay = kCaseStays + p * kProcessStays + k % kProcessStays;
         auto begin = Clock::now();
-        if (LibraryMovement(server, stay, k / kProcessStays + k) != 0) ++failures;
+        if (movement(server, stay, k / kProcessStays + k) != 0) ++failures;
         worst = std::max(worst, Micros(Clock::now() - begin) / 1000);
       }
       char line[64];
@@ -309,6 +319,76 @@ int Smoke(const fs::path& dir) {
   return mismatches == 0 && two.failures == 0 && two.duplicates == 0 ? 0 : 1;
 }
 
+// The floor's writes under each journal set-up: WAL with a checkpoint at every close, WAL
+// without it (the next writer's automatic checkpoint does the work), and the rollback journal.
+int Journal(const fs::path& dir) {
+  fs::create_directories(dir);
+  fs::path base = Prepared(dir, kSmallStays);
+  struct Setup {
+    const char* name;
+    bool wal;
+    bool checkpointOnClose;
+  };
+  const Setup setups[] = {{"WAL, checkpoint on close", true, true},
+                          {"WAL, no checkpoint on close", true, false},
+                          {"DELETE journal", false, true}};
+  auto copyFor = [&](const Setup& setup, const std::string& name) {
+    fs::path db = dir / name;
+    Copy(base, db);
+    if (!setup.wal) {
+      sqlite3* raw = nullptr;
+      sqlite3_open_v2(db.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+      sqlite3_exec(raw, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+      sqlite3_close_v2(raw);
+    }
+    return db;
+  };
+  // One process, interleaved: call i of every set-up before call i + 1 of any.
+  constexpr int kCalls = 300;
+  std::vector<fs::path> dbs;
+  for (size_t k = 0; k < std::size(setups); ++k)
+    dbs.push_back(copyFor(setups[k], "journal-" + std::to_string(k) + ".db"));
+  std::vector<std::vector<double>> writes(std::size(setups)), opens(std::size(setups));
+  for (int i = 0; i < kCalls; ++i) {
+    for (size_t k = 0; k < std::size(setups); ++k) {
+      SetFloorCheckpointOnClose(setups[k].checkpointOnClose);
+      auto begin = Clock::now();
+      if (FloorMovement(dbs[k].string(), kCaseStays + i % 100, 0) != 0)
+        throw std::runtime_error("floor movement failed");
+      auto middle = Clock::now();
+      FloorConnect(dbs[k].string(), 0);
+      writes[k].push_back(Micros(middle - begin));
+      opens[k].push_back(Micros(Clock::now() - middle));
+    }
+  }
+  std::printf(
+      "\n### Journal set-up of the floor (%d stays; %d bed changes, one process, "
+      "interleaved; then the same in 1 and 4 processes)\n\n"
+      "| set-up | write us (median) | write us (90th) | next open us (median) | "
+      "next open us (worst) | WAL bytes after | 1 process calls/s | 4 processes calls/s | "
+      "x | failures |\n|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n",
+      kSmallStays, kCalls);
+  for (size_t k = 0; k < std::size(setups); ++k) {
+    std::error_code ignored;
+    auto wal = fs::file_size(dbs[k].string() + "-wal", ignored);
+    if (ignored) wal = 0;
+    SetFloorCheckpointOnClose(setups[k].checkpointOnClose);
+    fs::path one = copyFor(setups[k], "journal-one.db");
+    ConcurrencyResult r1 = RunProcesses(one, 1, 200, true);
+    fs::path four = copyFor(setups[k], "journal-four.db");
+    ConcurrencyResult r4 = RunProcesses(four, 4, 50, true);
+    std::vector<double> w = writes[k];
+    std::sort(w.begin(), w.end());
+    std::printf("| %s | %.0f | %.0f | %.0f | %.0f | %ju | %.0f | %.0f | %.2f | %d |\n",
+                setups[k].name, Median(writes[k]), w[w.size() * 9 / 10], Median(opens[k]),
+                *std::max_element(opens[k].begin(), opens[k].end()), static_cast<uintmax_t>(wal),
+                r1.calls / r1.seconds, r4.calls / r4.seconds,
+                (r4.calls / r4.seconds) / (r1.calls / r1.seconds), r1.failures + r4.failures);
+  }
+  SetFloorCheckpointOnClose(false);
+  return 0;
+}
+
 // Instructions alone, library against floor: seconds, for a quick look while working.
 int InstructionsOnly(const fs::path& self, const fs::path& dir) {
   fs::create_directories(dir);
@@ -440,6 +520,7 @@ int main(int argc, char** argv) {
     if (args.size() >= 2 && args[0] == "run")
       return Run(fs::canonical("/proc/self/exe"), args[1],
                  args.size() > 2 && args[2] == "--million");
+    if (args.size() == 2 && args[0] == "journal") return Journal(args[1]);
     if (args.size() == 2 && args[0] == "instructions")
       return InstructionsOnly(fs::canonical("/proc/self/exe"), args[1]);
     if (args.size() >= 5 && args[0] == "counted") {

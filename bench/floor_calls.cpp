@@ -17,6 +17,7 @@ namespace wardlink::bench {
 namespace {
 
 constexpr int kBusyTimeoutMs = 30000;
+bool gCheckpointOnClose = false;
 
 class Connection {
  public:
@@ -24,6 +25,7 @@ class Connection {
     ok_ = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK;
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    if (!gCheckpointOnClose) sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     ok_ = ok_ && Exec("PRAGMA synchronous=FULL") && Exec("SELECT count(*) FROM sqlite_master");
   }
   ~Connection() { sqlite3_close_v2(db_); }
@@ -133,6 +135,10 @@ constexpr int kInDepartment = 0;
 constexpr double kAge = 35.0;
 
 }  // namespace
+
+void SetFloorCheckpointOnClose(bool checkpoint) { gCheckpointOnClose = checkpoint; }
+
+int32_t FloorConnect(const std::string& path, int) { return Connection(path).ok() ? 0 : 1; }
 
 int32_t FloorAddZhiYe(const std::string& path, int i) {
   Connection c(path);

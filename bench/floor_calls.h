@@ -7,6 +7,12 @@ namespace wardlink::bench {
 
 // The floor: each export's statements sent straight to SQLite, with the library's connection
 // set-up and transaction, and nothing else.
+// How the floor's connections close: with the checkpoint SQLite runs when the last connection to a
+// WAL database closes, or without it (the library's way). Only the journal comparison changes it.
+void SetFloorCheckpointOnClose(bool checkpoint);
+// The connection set-up alone: open, the library's settings, the schema read, close.
+int32_t FloorConnect(const std::string& path, int i);
+
 int32_t FloorAddZhiYe(const std::string& path, int i);
 int32_t FloorGetZhiCheng(const std::string& path, int i);
 int32_t FloorAddUnit(const std::string& path, int i);

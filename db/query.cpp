@@ -77,6 +77,19 @@ void DbQuery::Scan(bool rewriteForSqlite) {
 
 namespace {
 
+// Names are ASCII: compared without regard to ASCII case, hashed alike.
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x == y) continue;
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
 uint32_t NameHash(std::string_view name) {
   uint32_t hash = 2166136261u;
   for (char c : name) {
@@ -103,7 +116,7 @@ void DbQuery::IndexNames() {
         lastOfName[marker] = marker + 1;
         break;
       }
-      if (EqualsIgnoringCase(parameterNames_[first - 1], parameterNames_[marker])) {
+      if (SameName(parameterNames_[first - 1], parameterNames_[marker])) {
         sameName_[lastOfName[first - 1] - 1] = marker + 1;
         lastOfName[first - 1] = marker + 1;
         break;
@@ -117,7 +130,7 @@ void DbQuery::Bind(std::string_view name, DbValue value) {
   const size_t mask = nameSlots_.size() - 1;
   for (size_t slot = NameHash(name) & mask; nameSlots_[slot] != 0; slot = (slot + 1) & mask) {
     uint32_t marker = nameSlots_[slot];
-    if (!EqualsIgnoringCase(parameterNames_[marker - 1], name)) continue;
+    if (!SameName(parameterNames_[marker - 1], name)) continue;
     for (; sameName_[marker - 1] != 0; marker = sameName_[marker - 1]) {
       values_[marker - 1] = value;
       bound_[marker - 1] = true;
@@ -202,7 +215,7 @@ const DbValue& DbQuery::CellAt(size_t column) const {
 const DbValue& DbQuery::Cell(std::string_view name) const {
   if (!result_) throw DbError("no open result");
   for (size_t i = 0; i < result_->columns.size(); ++i) {
-    if (EqualsIgnoringCase(result_->columns[i], name)) return CellAt(i);
+    if (SameName(result_->columns[i], name)) return CellAt(i);
   }
   throw DbError("column " + std::string(name) + " not found");
 }

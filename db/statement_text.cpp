@@ -39,18 +39,21 @@ bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || 
 // Copies a quoted literal starting at text[pos] (an opening quote) to `out`; returns the position
 // after it. A doubled quote inside stays part of the literal; an unclosed one runs to the end.
 size_t CopyLiteral(std::string_view text, size_t pos, std::string& out) {
-  out += text[pos++];
+  size_t start = pos++;
   while (pos < text.size()) {
-    char c = text[pos++];
-    out += c;
-    if (c == '\'') {
-      if (pos < text.size() && text[pos] == '\'') {
-        out += text[pos++];
-      } else {
-        break;
-      }
+    size_t quote = text.find('\'', pos);
+    if (quote == std::string_view::npos) {
+      pos = text.size();
+      break;
+    }
+    pos = quote + 1;
+    if (pos < text.size() && text[pos] == '\'') {
+      ++pos;
+    } else {
+      break;
     }
   }
+  out.append(text, start, pos - start);
   return pos;
 }
 
@@ -75,6 +78,16 @@ void ScanStatement(std::string_view text, bool rewriteForSqlite, std::string& ou
   out.reserve(out.size() + text.size() + 8);
   size_t pos = 0;
   while (pos < text.size()) {
+    // Plain text up to the next character that may start something, copied at once.
+    size_t plain = pos;
+    while (plain < text.size()) {
+      char p = text[plain];
+      if (p == '\'' || p == ':' || (rewriteForSqlite && (p == 'd' || p == 'D'))) break;
+      ++plain;
+    }
+    out.append(text, pos, plain - pos);
+    pos = plain;
+    if (pos == text.size()) break;
     char c = text[pos];
     if (c == '\'') {
       pos = CopyLiteral(text, pos, out);
