@@ -28,6 +28,7 @@ struct HostBuffer {
     return std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == kMark; });
   }
   std::string Text() const { return {bytes.data(), strnlen(bytes.data(), bytes.size())}; }
+  std::string Seen() const { return Untouched() ? "untouched" : Text(); }
   std::vector<char> bytes;
 };
 
@@ -65,20 +66,14 @@ class SizedList : public ::testing::TestWithParam<ListPair> {
     db.Exec(std::string("INSERT INTO ") + GetParam().table +
             " VALUES (' Chief physician  '), ('Resident')");
   }
-  Outcome Original(const char* server) {
-    HostBuffer buffer(kRoomy);
+  // Either export of the pair into `buffer`; only the sized one is told its size.
+  Outcome Call(bool sized, const char* server, HostBuffer& buffer, int32_t* length = nullptr) {
     char* address = buffer.data();
     StatementLog log;
-    Outcome out{GetParam().original(server, "", "", &address), {}, {}};
-    out.texts = {buffer.Untouched() ? "untouched" : buffer.Text()};
-    out.statements = log.texts();
-    return out;
-  }
-  Outcome Sized(const char* server, HostBuffer& buffer, int32_t* length) {
-    char* address = buffer.data();
-    StatementLog log;
-    Outcome out{GetParam().sized(server, "", "", &address, buffer.size(), length), {}, {}};
-    out.texts = {buffer.Untouched() ? "untouched" : buffer.Text()};
+    Outcome out;
+    out.result = sized ? GetParam().sized(server, "", "", &address, buffer.size(), length)
+                       : GetParam().original(server, "", "", &address);
+    out.texts = {buffer.Seen()};
     out.statements = log.texts();
     return out;
   }
@@ -92,10 +87,10 @@ TEST_P(SizedList, AnswersAsTheOriginalAndLeavesTheBufferOnFailure) {
     SCOPED_TRACE(step);
     if (step == 2) db.Exec(std::string("DROP TABLE ") + GetParam().table);
     const char* server = step == 1 ? missing.c_str() : db.server();
-    Outcome original = Original(server);
-    HostBuffer buffer(kRoomy);
+    HostBuffer originalBuffer(kRoomy), buffer(kRoomy);
+    Outcome original = Call(false, server, originalBuffer);
     int32_t length = kUnsetLength;
-    Outcome sized = Sized(server, buffer, &length);
+    Outcome sized = Call(true, server, buffer, &length);
     EXPECT_EQ(sized.result, original.result);
     EXPECT_EQ(sized.texts, original.texts);
     EXPECT_EQ(sized.statements, original.statements);
@@ -112,7 +107,7 @@ TEST_P(SizedList, WritesOnlyAListThatFits) {
     SCOPED_TRACE(c.extra);
     HostBuffer buffer(kList.size() + 1 + c.extra);
     int32_t length = kUnsetLength;
-    EXPECT_EQ(Sized(db.server(), buffer, &length).result, c.result);
+    EXPECT_EQ(Call(true, db.server(), buffer, &length).result, c.result);
     EXPECT_EQ(length, static_cast<int32_t>(kList.size()));
     if (c.result == 0) {
       EXPECT_EQ(buffer.Text(), kList);
@@ -145,11 +140,10 @@ constexpr size_t kSlots = WARDLINK_VICTIM_INFO_SLOTS;
 constexpr size_t kAddressSlot = kAddress - 1;  // slot k holds field k + 1
 
 struct RecordBuffers {
-  explicit RecordBuffers(size_t size = kRoomy) : slots(kSlots, HostBuffer(size)) {}
+  RecordBuffers() : slots(kSlots, HostBuffer(kRoomy)) {}
   std::vector<std::string> Texts() const {
     std::vector<std::string> texts;
-    for (const HostBuffer& slot : slots)
-      texts.push_back(slot.Untouched() ? "untouched" : slot.Text());
+    for (const HostBuffer& slot : slots) texts.push_back(slot.Seen());
     return texts;
   }
   bool AllUntouched() const {
