@@ -32,6 +32,7 @@
 
 #include "bench/cases.h"
 #include "bench/floor_calls.h"
+#include "db/sqlite_backend.h"
 #include "db/trial_database.h"
 
 namespace fs = std::filesystem;
@@ -328,10 +329,12 @@ int Journal(const fs::path& dir) {
     const char* name;
     bool wal;
     bool checkpointOnClose;
+    int autoCheckpointPages;
   };
-  const Setup setups[] = {{"WAL, checkpoint on close", true, true},
-                          {"WAL, no checkpoint on close", true, false},
-                          {"DELETE journal", false, true}};
+  const Setup setups[] = {{"WAL, checkpoint on close", true, true, 0},
+                          {"WAL, no checkpoint on close, automatic at 1000 pages", true, false, 0},
+                          {"WAL, no checkpoint on close, automatic at 32 pages", true, false, 32},
+                          {"DELETE journal", false, true, 0}};
   auto copyFor = [&](const Setup& setup, const std::string& name) {
     fs::path db = dir / name;
     Copy(base, db);
@@ -351,7 +354,7 @@ int Journal(const fs::path& dir) {
   std::vector<std::vector<double>> writes(std::size(setups)), opens(std::size(setups));
   for (int i = 0; i < kCalls; ++i) {
     for (size_t k = 0; k < std::size(setups); ++k) {
-      SetFloorCheckpointOnClose(setups[k].checkpointOnClose);
+      SetFloorCheckpointOnClose(setups[k].checkpointOnClose, setups[k].autoCheckpointPages);
       auto begin = Clock::now();
       if (FloorMovement(dbs[k].string(), kCaseStays + i % 100, 0) != 0)
         throw std::runtime_error("floor movement failed");
@@ -372,7 +375,7 @@ int Journal(const fs::path& dir) {
     std::error_code ignored;
     auto wal = fs::file_size(dbs[k].string() + "-wal", ignored);
     if (ignored) wal = 0;
-    SetFloorCheckpointOnClose(setups[k].checkpointOnClose);
+    SetFloorCheckpointOnClose(setups[k].checkpointOnClose, setups[k].autoCheckpointPages);
     fs::path one = copyFor(setups[k], "journal-one.db");
     ConcurrencyResult r1 = RunProcesses(one, 1, 200, true);
     fs::path four = copyFor(setups[k], "journal-four.db");
@@ -385,7 +388,7 @@ int Journal(const fs::path& dir) {
                 r1.calls / r1.seconds, r4.calls / r4.seconds,
                 (r4.calls / r4.seconds) / (r1.calls / r1.seconds), r1.failures + r4.failures);
   }
-  SetFloorCheckpointOnClose(false);
+  SetFloorCheckpointOnClose(false, wardlink::kWalAutoCheckpointPages);
   return 0;
 }
 

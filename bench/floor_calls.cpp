@@ -11,13 +11,16 @@
 #include <string_view>
 
 #include "bench/cases.h"
+#include "db/sqlite_backend.h"
 
 namespace wardlink::bench {
 
 namespace {
 
 constexpr int kBusyTimeoutMs = 30000;
+// The library's settings, which the journal comparison varies.
 bool gCheckpointOnClose = false;
+int gAutoCheckpointPages = kWalAutoCheckpointPages;
 
 class Connection {
  public:
@@ -26,6 +29,7 @@ class Connection {
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
     if (!gCheckpointOnClose) sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    if (gAutoCheckpointPages > 0) sqlite3_wal_autocheckpoint(db_, gAutoCheckpointPages);
     ok_ = ok_ && Exec("PRAGMA synchronous=FULL") && Exec("SELECT count(*) FROM sqlite_master");
   }
   ~Connection() { sqlite3_close_v2(db_); }
@@ -136,7 +140,10 @@ constexpr double kAge = 35.0;
 
 }  // namespace
 
-void SetFloorCheckpointOnClose(bool checkpoint) { gCheckpointOnClose = checkpoint; }
+void SetFloorCheckpointOnClose(bool checkpoint, int autoCheckpointPages) {
+  gCheckpointOnClose = checkpoint;
+  gAutoCheckpointPages = autoCheckpointPages;
+}
 
 int32_t FloorConnect(const std::string& path, int) { return Connection(path).ok() ? 0 : 1; }
 

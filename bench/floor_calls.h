@@ -8,8 +8,10 @@ namespace wardlink::bench {
 // The floor: each export's statements sent straight to SQLite, with the library's connection
 // set-up and transaction, and nothing else.
 // How the floor's connections close: with the checkpoint SQLite runs when the last connection to a
-// WAL database closes, or without it (the library's way). Only the journal comparison changes it.
-void SetFloorCheckpointOnClose(bool checkpoint);
+// WAL database closes, or without it and with the library's small automatic checkpoint threshold
+// (the library's way). Only the journal comparison changes it.
+// `autoCheckpointPages` 0 leaves SQLite's own threshold (1000 pages).
+void SetFloorCheckpointOnClose(bool checkpoint, int autoCheckpointPages);
 // The connection set-up alone: open, the library's settings, the schema read, close.
 int32_t FloorConnect(const std::string& path, int i);
 

@@ -162,6 +162,16 @@ TextConverter::~TextConverter() {
   if (fromUtf8_ != reinterpret_cast<iconv_t>(-1)) iconv_close(fromUtf8_);
 }
 
+bool TextConverter::PassesUnchanged(std::string_view hostText) const {
+  if (!utf8Host_) return false;
+  for (size_t pos = 0; pos < hostText.size();) {
+    size_t length = Utf8CharacterLength(hostText, pos);
+    if (length == 0) return false;
+    pos += length;
+  }
+  return true;
+}
+
 std::string TextConverter::ToUtf8(std::string_view hostText) const {
   if (utf8Host_) return ValidUtf8(hostText);
   return Convert(toUtf8_, hostText, false);

@@ -40,8 +40,9 @@ class TextConverter {
   std::string ToUtf8(std::string_view hostText) const;
   std::string FromUtf8(std::string_view utf8Text) const;
   const std::string& codeset() const { return codeset_; }
-  // True when host text is UTF-8 already and passes unchanged.
-  bool passesThrough() const { return passThrough_; }
+  // True when ToUtf8 gives `hostText` back unchanged (valid UTF-8 host text), so that it can be
+  // used where it is.
+  bool PassesUnchanged(std::string_view hostText) const;
 
  private:
   std::string codeset_;

@@ -89,7 +89,7 @@ class SqliteBackend final : public DbBackend {
   sqlite3_stmt* Prepare(const std::string& text, const std::vector<DbValue>& parameters) {
     const std::string* utf8 = &text;
     std::string converted;
-    if (!converter_.passesThrough()) {
+    if (!converter_.PassesUnchanged(text)) {
       converted = converter_.ToUtf8(text);
       utf8 = &converted;
     }
@@ -132,8 +132,8 @@ class SqliteBackend final : public DbBackend {
           if constexpr (std::is_same_v<T, std::monostate>) {
             return sqlite3_bind_null(statement, index);
           } else if constexpr (std::is_same_v<T, std::string>) {
-            // The values outlive the run: UTF-8 host text is bound where it is.
-            if (converter_.passesThrough())
+            // The values outlive the run: valid UTF-8 host text is bound where it is.
+            if (converter_.PassesUnchanged(v))
               return sqlite3_bind_text(statement, index, v.data(), static_cast<int>(v.size()),
                                        SQLITE_STATIC);
             std::string utf8 = converter_.ToUtf8(v);
@@ -199,9 +199,10 @@ DatabaseHandle OpenHandle(const std::string& path, int flags) {
 std::unique_ptr<DbBackend> OpenSqliteBackend(const std::string& path) {
   DatabaseHandle db = OpenHandle(path, SQLITE_OPEN_READWRITE);
   // Every call's connection is the last one to close; a checkpoint there would cost every write
-  // call two more syncs. The next writer's automatic checkpoint moves the log into the database
+  // call more syncs. The writer that takes the log past the threshold moves it into the database
   // instead, and a committed call is already safe in the synced log.
   sqlite3_db_config(db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+  sqlite3_wal_autocheckpoint(db.get(), kWalAutoCheckpointPages);
   auto backend = std::make_unique<SqliteBackend>(std::move(db));
   // Committed data survives a crash of the process or the machine. Reading the schema here also
   // makes a file that is not a database fail the connection step rather than the first statement.
