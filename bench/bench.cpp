@@ -4,6 +4,7 @@
 //   wardlink_bench run DIR [--million]   every table, for pasting into a note
 //   wardlink_bench instructions DIR      the first table's instruction counts alone
 //   wardlink_bench journal DIR           the floor's writes under each journal set-up
+//   wardlink_bench concurrency DIR       the host processes table alone
 //   wardlink_bench smoke DIR             the floor sends what the library sends; seconds only
 #include <sqlite3.h>
 #include <sys/wait.h>
@@ -331,10 +332,11 @@ int Journal(const fs::path& dir) {
     bool checkpointOnClose;
     int autoCheckpointPages;
   };
-  const Setup setups[] = {{"WAL, checkpoint on close", true, true, 0},
-                          {"WAL, no checkpoint on close, automatic at 1000 pages", true, false, 0},
-                          {"WAL, no checkpoint on close, automatic at 32 pages", true, false, 32},
-                          {"DELETE journal", false, true, 0}};
+  const Setup setups[] = {
+      {"WAL, checkpoint on close", true, true, 0},
+      {"WAL, no checkpoint on close, automatic at 1000 pages", true, false, 0},
+      {"WAL, no checkpoint on close, log truncated past 32 pages", true, false, 32},
+      {"DELETE journal", false, true, 0}};
   auto copyFor = [&](const Setup& setup, const std::string& name) {
     fs::path db = dir / name;
     Copy(base, db);
@@ -407,6 +409,24 @@ int InstructionsOnly(const fs::path& self, const fs::path& dir) {
     std::printf("| %s | %.0f | %.0f | %.3f |\n", name.c_str(), li[name], fi[name],
                 li[name] / fi[name]);
   return 0;
+}
+
+// Several host processes moving different stays.
+void Concurrency(const fs::path& base, const fs::path& libraryDb) {
+  std::printf(
+      "\n### Host processes at once (%d stays; bed change and hand-over alternating)\n\n"
+      "| processes | calls | failures | seconds | calls/s | x one process | worst call ms "
+      "| duplicate event numbers |\n|---:|---:|---:|---:|---:|---:|---:|---:|\n",
+      kSmallStays);
+  double single = 0;
+  for (int processes : {1, 2, 4}) {
+    Copy(base, libraryDb);
+    ConcurrencyResult r = RunProcesses(libraryDb, processes, 200 / processes * 2);
+    double throughput = r.calls / r.seconds;
+    if (processes == 1) single = throughput;
+    std::printf("| %d | %d | %d | %.2f | %.0f | %.2f | %.1f | %d |\n", processes, r.calls,
+                r.failures, r.seconds, throughput, throughput / single, r.worstMs, r.duplicates);
+  }
 }
 
 int Run(const fs::path& self, const fs::path& dir, bool million) {
@@ -493,21 +513,7 @@ int Run(const fs::path& self, const fs::path& dir, bool million) {
                 scaleWall[sizes.back()][name].library / scaleWall[sizes.front()][name].library);
   }
 
-  // Several host processes moving different stays.
-  std::printf(
-      "\n### Host processes at once (%d stays; bed change and hand-over alternating)\n\n"
-      "| processes | calls | failures | seconds | calls/s | x one process | worst call ms "
-      "| duplicate event numbers |\n|---:|---:|---:|---:|---:|---:|---:|---:|\n",
-      kSmallStays);
-  double single = 0;
-  for (int processes : {1, 2, 4}) {
-    Copy(base, libraryDb);
-    ConcurrencyResult r = RunProcesses(libraryDb, processes, 200 / processes * 2);
-    double throughput = r.calls / r.seconds;
-    if (processes == 1) single = throughput;
-    std::printf("| %d | %d | %d | %.2f | %.0f | %.2f | %.1f | %d |\n", processes, r.calls,
-                r.failures, r.seconds, throughput, throughput / single, r.worstMs, r.duplicates);
-  }
+  Concurrency(base, libraryDb);
   if (!valgrind) std::printf("\n(valgrind not installed: no instruction counts)\n");
   return 0;
 }
@@ -524,6 +530,11 @@ int main(int argc, char** argv) {
       return Run(fs::canonical("/proc/self/exe"), args[1],
                  args.size() > 2 && args[2] == "--million");
     if (args.size() == 2 && args[0] == "journal") return Journal(args[1]);
+    if (args.size() == 2 && args[0] == "concurrency") {
+      fs::create_directories(args[1]);
+      Concurrency(Prepared(args[1], kSmallStays), fs::path(args[1]) / "library.db");
+      return 0;
+    }
     if (args.size() == 2 && args[0] == "instructions")
       return InstructionsOnly(fs::canonical("/proc/self/exe"), args[1]);
     if (args.size() >= 5 && args[0] == "counted") {

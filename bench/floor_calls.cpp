@@ -17,7 +17,6 @@ namespace wardlink::bench {
 
 namespace {
 
-constexpr int kBusyTimeoutMs = 30000;
 // The library's settings, which the journal comparison varies.
 bool gCheckpointOnClose = false;
 int gAutoCheckpointPages = kWalAutoCheckpointPages;
@@ -29,7 +28,7 @@ class Connection {
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
     if (!gCheckpointOnClose) sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-    if (gAutoCheckpointPages > 0) sqlite3_wal_autocheckpoint(db_, gAutoCheckpointPages);
+    if (gAutoCheckpointPages > 0) TruncateLogPast(db_, gAutoCheckpointPages);
     ok_ = ok_ && Exec("PRAGMA synchronous=FULL") && Exec("SELECT count(*) FROM sqlite_master");
   }
   ~Connection() { sqlite3_close_v2(db_); }

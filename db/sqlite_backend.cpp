@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cstdint>
 #include <type_traits>
 
 #include "db/code_page.h"
@@ -10,9 +11,6 @@
 namespace wardlink {
 
 namespace {
-
-// Concurrent writers wait for each other this long before a statement fails as busy.
-constexpr int kBusyTimeoutMs = 30000;
 
 struct CloseDatabase {
   void operator()(sqlite3* db) const noexcept { sqlite3_close_v2(db); }
@@ -196,13 +194,29 @@ DatabaseHandle OpenHandle(const std::string& path, int flags) {
 
 }  // namespace
 
+void TruncateLogPast(sqlite3* db, int pages) {
+  sqlite3_wal_hook(
+      db,
+      [](void* limit, sqlite3* handle, const char* name, int logPages) {
+        if (logPages < static_cast<int>(reinterpret_cast<intptr_t>(limit))) return SQLITE_OK;
+        // The commit has happened: never wait for other processes here. Without a busy handler a
+        // checkpoint that meets a reader or writer copies what it can and leaves the log to the
+        // next commit.
+        sqlite3_busy_timeout(handle, 0);
+        sqlite3_wal_checkpoint_v2(handle, name, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+        sqlite3_busy_timeout(handle, kBusyTimeoutMs);
+        return SQLITE_OK;
+      },
+      reinterpret_cast<void*>(static_cast<intptr_t>(pages)));
+}
+
 std::unique_ptr<DbBackend> OpenSqliteBackend(const std::string& path) {
   DatabaseHandle db = OpenHandle(path, SQLITE_OPEN_READWRITE);
   // Every call's connection is the last one to close; a checkpoint there would cost every write
   // call more syncs. The writer that takes the log past the threshold moves it into the database
   // instead, and a committed call is already safe in the synced log.
   sqlite3_db_config(db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-  sqlite3_wal_autocheckpoint(db.get(), kWalAutoCheckpointPages);
+  TruncateLogPast(db.get(), kWalAutoCheckpointPages);
   auto backend = std::make_unique<SqliteBackend>(std::move(db));
   // Committed data survives a crash of the process or the machine. Reading the schema here also
   // makes a file that is not a database fail the connection step rather than the first statement.

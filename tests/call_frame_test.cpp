@@ -5,6 +5,7 @@
 #include <fstream>
 #include <thread>
 
+#include "db/sqlite_backend.h"
 #include "tests/test_support.h"
 #include "wardlink.h"
 
@@ -47,6 +48,16 @@ TEST(CallFrame, MissingTableGivesMinusOneWithTheDatabasesMessageAndClosesTheConn
   // checkpoints and removes the -wal file, which it could not with the call's connection open.
   db.Exec("BEGIN EXCLUSIVE; COMMIT;");
   EXPECT_FALSE(std::filesystem::exists(db.path().string() + "-wal"));
+}
+
+TEST(CallFrame, TheWriteAheadLogStaysShortOverManyCalls) {
+  TrialDatabase db;
+  for (int id = 1; id <= 150; ++id)
+    ASSERT_EQ(AddZhiYe(db.server(), "", "", std::to_string(id).c_str(), id, 1), 0);
+  // Every open reads the whole log: it must be emptied past the threshold, not only copied.
+  auto wal = std::filesystem::path(db.path().string() + "-wal");
+  ASSERT_TRUE(std::filesystem::exists(wal));
+  EXPECT_LT(std::filesystem::file_size(wal), 2 * kWalAutoCheckpointPages * (4096 + 24));
 }
 
 TEST(CallFrame, TheMessageLastsUntilTheThreadsNextCall) {
