@@ -30,10 +30,30 @@ test: build
 test-sanitize: build-sanitize
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
-check: test test-sanitize
+# Fuzzing: the core library and the libFuzzer targets built with clang (ASan+UBSan); a short run
+# of each target in `make check`, a longer one in `make fuzz`.
+FUZZ_BUILD := build-fuzz
+CHECK_FUZZ_SECONDS ?= 10
+FUZZ_SECONDS ?= 300
+
+.PHONY: build-fuzz check-fuzz fuzz
+
+build-fuzz:
+	./scripts/install-deps.sh build fuzz
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DWARDLINK_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+check-fuzz: build-fuzz
+	tests/fuzz/run.sh $(FUZZ_BUILD) $(CHECK_FUZZ_SECONDS) $(JOBS)
+
+fuzz: build-fuzz
+	tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(JOBS)
+
+check: test test-sanitize check-fuzz
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
 
 # The benchmark: the library against a floor program on SQLite alone. BENCH_MILLION=1 adds the
 # run at a million stays (several minutes more and about a gigabyte of disk).
