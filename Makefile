@@ -32,5 +32,11 @@ test-sanitize: build-sanitize
 
 check: test test-sanitize
 
+# The leak run at full length: 10^5 calls in one process (make check makes 10^4).
+.PHONY: check-long
+check-long: build
+	WARDLINK_LEAK_CALLS=100000 TMPDIR=$${TMPDIR:-/dev/shm} \
+	  $(BUILD)/tests/reliability/wardlink_reliability_tests --gtest_filter='Leaks.*'
+
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -47,8 +47,12 @@ TEST_P(KillBeforeStep, LeavesTheDatabaseAsBefore) {
   for (size_t step = 0; step < steps; ++step) {
     SCOPED_TRACE("killed before step " + std::to_string(step));
     SeededDatabase db;
-    guarded.seed(db.path());
-    const Dump before = FullDump(db.path());
+    Dump before;
+    {
+      SqliteFile file(db.path());
+      guarded.seed(file);
+      before = file.FullDump();
+    }
     const int status = InChild([&] {
       size_t seen = 0;
       SetFailureInjector([&](std::string_view) {
@@ -57,10 +61,11 @@ TEST_P(KillBeforeStep, LeavesTheDatabaseAsBefore) {
       guarded.call(db.server());
     });
     ASSERT_TRUE(Killed(status)) << "status " << status;
-    EXPECT_EQ(IntegrityCheck(db.path()), "ok");
-    EXPECT_EQ(StayInconsistencies(db.path()), std::vector<std::string>());
+    SqliteFile file(db.path());
+    EXPECT_EQ(file.IntegrityCheck(), "ok");
+    EXPECT_EQ(file.StayInconsistencies(), std::vector<std::string>());
     // Nothing was committed yet.
-    EXPECT_EQ(Describe(Difference(before, FullDump(db.path()))), "(no change)");
+    EXPECT_EQ(Describe(Difference(before, file.FullDump())), "(no change)");
   }
   std::cout << "[ figures  ] " << guarded.name << ": " << steps << " kills\n";
 }
@@ -116,11 +121,12 @@ TEST(CrashConsistency, RandomKillsDuringAMixedWorkload) {
     waitpid(pid, &status, 0);
     close(acknowledged[0]);
     ASSERT_TRUE(Killed(status)) << "status " << status;
-    ASSERT_EQ(IntegrityCheck(db.path()), "ok") << "after kill " << round;
-    ASSERT_EQ(StayInconsistencies(db.path()), std::vector<std::string>()) << "after kill " << round;
+    SqliteFile file(db.path());
+    ASSERT_EQ(file.IntegrityCheck(), "ok") << "after kill " << round;
+    ASSERT_EQ(file.StayInconsistencies(), std::vector<std::string>()) << "after kill " << round;
     // An admission that returned 0 is kept: the round's first stay is never deleted.
-    ASSERT_EQ(Scalar(db.path(), "SELECT count(*) FROM Emr_Doc_Emr_InfoList WHERE ZhuYuanNo = 'W" +
-                                    std::to_string(round) + "-0'"),
+    ASSERT_EQ(file.Scalar("SELECT count(*) FROM Emr_Doc_Emr_InfoList WHERE ZhuYuanNo = 'W" +
+                          std::to_string(round) + "-0'"),
               "1");
   }
   std::cout << "[ figures  ] " << kRandomKills << " random kills, "

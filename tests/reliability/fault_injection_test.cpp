@@ -29,8 +29,12 @@ TEST_P(FaultInjection, EachStepFailsWithNothingWritten) {
   for (size_t failing = 0; failing < steps.size(); ++failing) {
     SCOPED_TRACE("step " + std::to_string(failing) + ": " + steps[failing]);
     SeededDatabase db;
-    guarded.seed(db.path());
-    const Dump before = FullDump(db.path());
+    Dump before;
+    {
+      SqliteFile file(db.path());
+      guarded.seed(file);
+      before = file.FullDump();
+    }
     const std::string message = "injected failure at step " + std::to_string(failing);
     size_t seen = 0;
     FailureInjector previous = SetFailureInjector([&](std::string_view) {

@@ -101,8 +101,11 @@ constexpr int kRounds = 25;
 
 TEST(Threads, EightAtOnceKeepTheirOwnLastErrorAndUniqueEventNumbers) {
   SeededDatabase db;
-  SeedStay(db.path(), "T0");
-  SeedStay(db.path(), "T1");
+  {
+    SqliteFile seed(db.path());
+    SeedStay(seed, "T0");
+    SeedStay(seed, "T1");
+  }
   std::barrier sync(kThreads);
   std::atomic<int> failures{0};
   auto fail = [&](const std::string& what) {
@@ -132,10 +135,10 @@ TEST(Threads, EightAtOnceKeepTheirOwnLastErrorAndUniqueEventNumbers) {
   for (auto& thread : threads) thread.join();
 
   EXPECT_EQ(failures.load(), 0);
-  EXPECT_EQ(StayInconsistencies(db.path()), std::vector<std::string>());
-  EXPECT_EQ(
-      Scalar(db.path(), "SELECT count(*) FROM Emr_Doc_Emr_Event WHERE ZhuYuanNo IN ('T0', 'T1')"),
-      std::to_string(2 + kThreads * kRounds * 2));
+  SqliteFile file(db.path());
+  EXPECT_EQ(file.StayInconsistencies(), std::vector<std::string>());
+  EXPECT_EQ(file.Scalar("SELECT count(*) FROM Emr_Doc_Emr_Event WHERE ZhuYuanNo IN ('T0', 'T1')"),
+            std::to_string(2 + kThreads * kRounds * 2));
   for (const char* stay : {"T0", "T1"}) {
     EXPECT_EQ(Scalar(db.path(),
                      std::string("SELECT max(SequenceNumber) = count(*) FROM Emr_Doc_Emr_Event "

@@ -97,15 +97,20 @@ bool ValidUtf8(std::string_view text) {
 
 }  // namespace
 
-Dump FullDump(const std::filesystem::path& path) {
-  Db db = Open(path);
+SqliteFile::SqliteFile(const std::filesystem::path& path) : db_(Open(path).release()) {}
+
+SqliteFile::~SqliteFile() { sqlite3_close_v2(db_); }
+
+Dump FullDump(const std::filesystem::path& path) { return SqliteFile(path).FullDump(); }
+
+Dump SqliteFile::FullDump() {
   Dump dump;
   Statement tables =
-      Prepare(db.get(), "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name");
+      Prepare(db_, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name");
   while (sqlite3_step(tables.get()) == SQLITE_ROW) {
     const std::string table = reinterpret_cast<const char*>(sqlite3_column_text(tables.get(), 0));
     auto& rows = dump[table];
-    Statement select = Prepare(db.get(), "SELECT * FROM \"" + table + "\"");
+    Statement select = Prepare(db_, "SELECT * FROM \"" + table + "\"");
     while (sqlite3_step(select.get()) == SQLITE_ROW) {
       std::string row;
       for (int i = 0; i < sqlite3_column_count(select.get()); ++i) {
@@ -167,38 +172,38 @@ bool HoldsOnlyValidUtf8(const Dump& dump) {
   return true;
 }
 
-std::string IntegrityCheck(const std::filesystem::path& path) {
-  Db db = Open(path);
-  Statement check = Prepare(db.get(), "PRAGMA integrity_check");
+std::string SqliteFile::IntegrityCheck() {
+  Statement check = Prepare(db_, "PRAGMA integrity_check");
   std::string result;
   while (sqlite3_step(check.get()) == SQLITE_ROW)
     result += reinterpret_cast<const char*>(sqlite3_column_text(check.get(), 0));
   return result;
 }
 
-std::string Scalar(const std::filesystem::path& path, const std::string& sql) {
-  Db db = Open(path);
-  Statement statement = Prepare(db.get(), sql);
+std::string SqliteFile::Scalar(const std::string& sql) {
+  Statement statement = Prepare(db_, sql);
   if (sqlite3_step(statement.get()) != SQLITE_ROW) throw std::runtime_error("no row from: " + sql);
   const unsigned char* text = sqlite3_column_text(statement.get(), 0);
   return text != nullptr ? reinterpret_cast<const char*>(text) : "<null>";
 }
 
-void ExecBound(const std::filesystem::path& path, const std::string& sql,
-               const std::vector<std::string>& parameters) {
-  Db db = Open(path);
-  Statement statement = Prepare(db.get(), sql);
+std::string Scalar(const std::filesystem::path& path, const std::string& sql) {
+  return SqliteFile(path).Scalar(sql);
+}
+
+void SqliteFile::Exec(const std::string& sql, const std::vector<std::string>& parameters) {
+  Statement statement = Prepare(db_, sql);
   for (size_t i = 0; i < parameters.size(); ++i) {
     sqlite3_bind_text(statement.get(), static_cast<int>(i) + 1, parameters[i].data(),
                       static_cast<int>(parameters[i].size()), SQLITE_TRANSIENT);
   }
   if (sqlite3_step(statement.get()) != SQLITE_DONE)
-    throw std::runtime_error(std::string(sqlite3_errmsg(db.get())) + " in: " + sql);
+    throw std::runtime_error(std::string(sqlite3_errmsg(db_)) + " in: " + sql);
 }
 
 namespace {
 
-void SeedCommonRows(const std::filesystem::path& path) {
+void SeedCommonRows(SqliteFile& file) {
   for (const char* sql : {
            "INSERT INTO Emr_Unit VALUES (1, 1, 'Medicine', ''), (3, 1, 'Surgery', '')",
            "INSERT INTO Emr_User VALUES ('doc', 'pw', 'Dr Lee', 3, 0, 'Chief')",
@@ -212,28 +217,31 @@ void SeedCommonRows(const std::filesystem::path& path) {
            "INSERT INTO Emr_YiShengZhiCheng VALUES ('Chief')",
            "INSERT INTO Emr_BingQingMiaoShu VALUES ('stable')",
        })
-    ExecBound(path, sql);
-  SeedStay(path, "N1");
+    file.Exec(sql);
+  SeedStay(file, "N1");
 }
 
 }  // namespace
 
-void SeedStay(const std::filesystem::path& path, const std::string& number, int32_t state) {
-  ExecBound(path, "INSERT INTO Emr_Doc_Emr_InfoList (ZhuYuanNo, PeopleName) VALUES (?, 'Patient')",
+void SeedStay(SqliteFile& file, const std::string& number, int32_t state) {
+  file.Exec("INSERT INTO Emr_Doc_Emr_InfoList (ZhuYuanNo, PeopleName) VALUES (?, 'Patient')",
             {number});
-  ExecBound(path,
-            "INSERT INTO Emr_Doc_Emr_Info (ZhuYuanNo, UnitID, UnitName, PeopleEmrStateID, "
-            "MainMgrDoctorUid, TagReciveUnitID, TagReciveDoctorUid, ChuangHao) VALUES (?, 1, "
-            "'Medicine', ?, 'doc1', 3, 'doc', 'B1')",
-            {number, std::to_string(state)});
-  ExecBound(path,
-            "INSERT INTO Emr_Doc_Emr_Event VALUES (?, 1, 'RuYuan', '2008-01-15 00:00:00.000', '')",
+  file.Exec(
+      "INSERT INTO Emr_Doc_Emr_Info (ZhuYuanNo, UnitID, UnitName, PeopleEmrStateID, "
+      "MainMgrDoctorUid, TagReciveUnitID, TagReciveDoctorUid, ChuangHao) VALUES (?, 1, "
+      "'Medicine', ?, 'doc1', 3, 'doc', 'B1')",
+      {number, std::to_string(state)});
+  file.Exec("INSERT INTO Emr_Doc_Emr_Event VALUES (?, 1, 'RuYuan', '2008-01-15 00:00:00.000', '')",
             {number});
 }
 
 SeededDatabase::SeededDatabase() {
   static const TrialDatabase kTemplate;
-  static const bool kSeeded = (SeedCommonRows(kTemplate.path()), true);
+  static const bool kSeeded = [] {
+    SqliteFile file(kTemplate.path());
+    SeedCommonRows(file);
+    return true;
+  }();
   (void)kSeeded;
   std::string folder = (std::filesystem::temp_directory_path() / "wardlink-seeded-XXXXXX").string();
   if (mkdtemp(folder.data()) == nullptr) throw std::runtime_error("cannot create " + folder);
@@ -249,10 +257,11 @@ SeededDatabase::~SeededDatabase() {
 }
 
 const std::vector<GuardedCase>& GuardedCases() {
-  using Path = const std::filesystem::path&;
-  auto stay = [](int32_t state) { return [state](Path path) { SeedStay(path, "S1", state); }; };
+  auto stay = [](int32_t state) {
+    return [state](SqliteFile& file) { SeedStay(file, "S1", state); };
+  };
   static const std::vector<GuardedCase> kCases = {
-      {"admission", 3, [](Path) {},
+      {"admission", 3, [](SqliteFile&) {},
        [](const char* s) { return CallAddVictim(s, VictimArgs("A1")); }},
       {"update", 5, stay(0), [](const char* s) { return CallUpdateVictim(s, VictimArgs("S1")); }},
       {"deletion", 4, stay(0), [](const char* s) { return DeleteVictim(s, "", "", "S1"); }},
@@ -284,7 +293,10 @@ const std::vector<GuardedCase>& GuardedCases() {
 
 std::vector<std::string> StepsOf(const GuardedCase& guarded, int32_t& result) {
   SeededDatabase db;
-  guarded.seed(db.path());
+  {
+    SqliteFile file(db.path());
+    guarded.seed(file);
+  }
   std::vector<std::string> steps;
   FailureInjector previous =
       SetFailureInjector([&](std::string_view step) { steps.emplace_back(step); });
@@ -293,7 +305,7 @@ std::vector<std::string> StepsOf(const GuardedCase& guarded, int32_t& result) {
   return steps;
 }
 
-std::vector<std::string> StayInconsistencies(const std::filesystem::path& path) {
+std::vector<std::string> SqliteFile::StayInconsistencies() {
   static const char* const kChecks[] = {
       // Index row, record and admission event: all three or none.
       "SELECT 'stay ' || n || ' is partly there' FROM (SELECT ZhuYuanNo n FROM "
@@ -312,10 +324,9 @@ std::vector<std::string> StayInconsistencies(const std::filesystem::path& path) 
       "SELECT 'event ' || ZhuYuanNo || '/' || SequenceNumber || ' used twice' FROM "
       "Emr_Doc_Emr_Event GROUP BY ZhuYuanNo, SequenceNumber HAVING count(*) > 1",
   };
-  Db db = Open(path);
   std::vector<std::string> problems;
   for (const char* sql : kChecks) {
-    Statement statement = Prepare(db.get(), sql);
+    Statement statement = Prepare(db_, sql);
     while (sqlite3_step(statement.get()) == SQLITE_ROW)
       problems.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0)));
   }

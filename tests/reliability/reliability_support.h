@@ -4,8 +4,11 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
+
+struct sqlite3;
 
 namespace wardlink::testing {
 
@@ -26,18 +29,35 @@ std::string Describe(const DumpDiff& diff);
 // Whether every text cell of the dump is valid UTF-8.
 bool HoldsOnlyValidUtf8(const Dump& dump);
 
-// "ok" when the database file is sound.
-std::string IntegrityCheck(const std::filesystem::path& path);
+// One connection to a database file, for seeding and reading it without the library: each
+// connection reads the whole schema first, so a test makes as few as it can.
+class SqliteFile {
+ public:
+  explicit SqliteFile(const std::filesystem::path& path);
+  ~SqliteFile();
+  SqliteFile(const SqliteFile&) = delete;
+  SqliteFile& operator=(const SqliteFile&) = delete;
 
-// The first cell of the first row of `sql`, as text.
+  // Runs `sql` with `parameters` bound to its `?` markers in order, as texts.
+  void Exec(const std::string& sql, const std::vector<std::string>& parameters = {});
+  // The first cell of the first row of `sql`, as text.
+  std::string Scalar(const std::string& sql);
+  Dump FullDump();
+  // "ok" when the database file is sound.
+  std::string IntegrityCheck();
+  // Broken promises of the stay tables: a stay whose index row, record and admission event are
+  // not all there or all gone, a hand-over event without its partner, or an event number used
+  // twice. Empty when every stay is whole or absent.
+  std::vector<std::string> StayInconsistencies();
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
 std::string Scalar(const std::filesystem::path& path, const std::string& sql);
 
-// Runs `sql` with `parameters` bound to its `?` markers in order, as texts.
-void ExecBound(const std::filesystem::path& path, const std::string& sql,
-               const std::vector<std::string>& parameters = {});
-
 // A stay as admission leaves it: index row, record in `state`, admission event 1.
-void SeedStay(const std::filesystem::path& path, const std::string& number, int32_t state = 0);
+void SeedStay(SqliteFile& file, const std::string& number, int32_t state = 0);
 
 // A fresh database holding the rows every suite seeds: departments 1 and 3, the doctor "doc" of
 // department 3, a ward (7) and a bed (10) in it, entry 1 of every dictionary, one title, one
@@ -63,7 +83,7 @@ class SeededDatabase {
 struct GuardedCase {
   const char* name;
   int32_t guardCode;
-  std::function<void(const std::filesystem::path&)> seed;
+  std::function<void(SqliteFile&)> seed;
   std::function<int32_t(const char* server)> call;
 };
 const std::vector<GuardedCase>& GuardedCases();
@@ -71,11 +91,6 @@ const std::vector<GuardedCase>& GuardedCases();
 // Every step the call sends (statement texts, "BEGIN", "COMMIT"), run on a fresh seeded database;
 // the call's result in `result`.
 std::vector<std::string> StepsOf(const GuardedCase& guarded, int32_t& result);
-
-// Broken promises of the stay tables: a stay whose index row, record and admission event are not
-// all there or all gone, a hand-over event without its partner, or an event number used twice.
-// Empty when every stay is whole or absent.
-std::vector<std::string> StayInconsistencies(const std::filesystem::path& path);
 
 // Resident memory in bytes and open descriptors of this process.
 size_t ResidentBytes();
