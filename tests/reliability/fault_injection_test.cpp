@@ -49,7 +49,8 @@ TEST_P(FaultInjection, EachStepFailsWithNothingWritten) {
     EXPECT_EQ(seen, failing + 1) << "a step ran after the failure";
     EXPECT_EQ(Describe(Difference(before, FullDump(db.path()))), "(no change)");
   }
-  std::cout << "[ figures  ] " << guarded.name << ": " << steps.size() << " injection points\n";
+  std::cout << "[ figures  ] " << guarded.name << ": " << steps.size() << " injection points"
+            << (TestBackendIsOdbc() ? " over ODBC\n" : "\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(GuardedWrites, FaultInjection,

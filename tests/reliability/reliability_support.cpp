@@ -64,7 +64,7 @@ std::string Cell(sqlite3_stmt* statement, int column) {
   }
 }
 
-// Rows of `table` in `from` that `minus` does not hold, counted as a multiset.
+// The rows of `from` that `minus` does not hold, both sorted, counted as multisets.
 std::vector<std::string> Subtract(const std::vector<std::string>& from,
                                   const std::vector<std::string>& minus) {
   std::vector<std::string> rest;
