@@ -60,21 +60,27 @@ int32_t CallVictim(decltype(&AddVictim) function, const char* server, const Args
 
 std::vector<Export> Exports() {
   std::vector<Export> exports;
-  const std::tuple<const char*, DictionaryWrite, DictionaryWrite, DictionaryDelete> dictionaries[] =
-      {{"ZhiYe", AddZhiYe, UpdateZhiYe, DeleteZhiYe},
-       {"HunYin", AddHunYin, UpdateHunYin, DeleteHunYin},
-       {"InHospType", AddInHospType, UpdateInHospType, DeleteInHospType},
-       {"YiBaoLeiXing", AddYiBaoLeiXing, UpdateYiBaoLeiXing, DeleteYiBaoLeiXing},
-       {"CertificateType", AddCertificateType, UpdateCertificateType, DeleteCertificateType}};
-  for (const auto& [family, add, update, remove] : dictionaries) {
-    exports.push_back({family, {"", "", "new entry"}, [add](const char* s, const Args& a) {
-                         return add(s, a[0].c_str(), a[1].c_str(), a[2].c_str(), 2, 2);
+  struct Dictionary {
+    const char* family;
+    DictionaryWrite add;
+    DictionaryWrite update;
+    DictionaryDelete remove;
+  };
+  const Dictionary dictionaries[] = {
+      {"ZhiYe", AddZhiYe, UpdateZhiYe, DeleteZhiYe},
+      {"HunYin", AddHunYin, UpdateHunYin, DeleteHunYin},
+      {"InHospType", AddInHospType, UpdateInHospType, DeleteInHospType},
+      {"YiBaoLeiXing", AddYiBaoLeiXing, UpdateYiBaoLeiXing, DeleteYiBaoLeiXing},
+      {"CertificateType", AddCertificateType, UpdateCertificateType, DeleteCertificateType}};
+  for (const Dictionary& d : dictionaries) {
+    exports.push_back({d.family, {"", "", "new entry"}, [d](const char* s, const Args& a) {
+                         return d.add(s, a[0].c_str(), a[1].c_str(), a[2].c_str(), 2, 2);
                        }});
-    exports.push_back({family, {"", "", "renamed"}, [update](const char* s, const Args& a) {
-                         return update(s, a[0].c_str(), a[1].c_str(), a[2].c_str(), 1, 5);
+    exports.push_back({d.family, {"", "", "renamed"}, [d](const char* s, const Args& a) {
+                         return d.update(s, a[0].c_str(), a[1].c_str(), a[2].c_str(), 1, 5);
                        }});
-    exports.push_back({family, {"", ""}, [remove](const char* s, const Args& a) {
-                         return remove(s, a[0].c_str(), a[1].c_str(), 1);
+    exports.push_back({d.family, {"", ""}, [d](const char* s, const Args& a) {
+                         return d.remove(s, a[0].c_str(), a[1].c_str(), 1);
                        }});
   }
   for (LookupList list : {GetZhiCheng, GetBingQingMiaoShu}) {

@@ -131,6 +131,7 @@ TEST(Threads, EightAtOnceKeepTheirOwnLastErrorAndUniqueEventNumbers) {
     }
   };
   std::vector<std::thread> threads;
+  threads.reserve(kThreads);
   for (int thread = 0; thread < kThreads; ++thread) threads.emplace_back(work, thread);
   for (auto& thread : threads) thread.join();
 
