@@ -318,6 +318,7 @@ const std::vector<Hostile>& HostileTexts() {
 
 // glibc 2.36 loses the search path it builds from LOCPATH in every newlocale call (the library
 // loads the host's locale on each call); not a leak of the library's own.
+// NOLINTNEXTLINE(bugprone-reserved-identifier): the name the leak checker looks for
 extern "C" const char* __lsan_default_suppressions() { return "leak:__argz_add_sep\n"; }
 
 struct HostLocale {
