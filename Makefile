@@ -52,6 +52,12 @@ fuzz: build-fuzz
 
 check: test test-sanitize check-fuzz
 
+# The leak run at full length: 10^5 calls in one process (make check makes 10^4).
+.PHONY: check-long
+check-long: build
+	WARDLINK_LEAK_CALLS=100000 TMPDIR=$${TMPDIR:-/dev/shm} \
+	  $(BUILD)/tests/reliability/wardlink_reliability_tests --gtest_filter='Leaks.*'
+
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
 

@@ -8,6 +8,7 @@
 #include "db/odbc_backend.h"
 #include "db/odbc_connection_string.h"
 #include "db/sqlite_backend.h"
+#include "db/statement_observer.h"
 
 namespace wardlink {
 
@@ -51,8 +52,14 @@ DbBackend& DbConnection::backend() {
   return *backend_;
 }
 
-void DbConnection::StartTransaction() { backend().BeginTransaction(); }
-void DbConnection::CommitTransaction() { backend().CommitTransaction(); }
+void DbConnection::StartTransaction() {
+  RunFailureInjector("BEGIN");
+  backend().BeginTransaction();
+}
+void DbConnection::CommitTransaction() {
+  RunFailureInjector("COMMIT");
+  backend().CommitTransaction();
+}
 void DbConnection::RollBackTransaction() { backend().RollbackTransaction(); }
 
 Transaction::Transaction(DbConnection& connection) : connection_(connection) {
