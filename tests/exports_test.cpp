@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <memory>
 #include <set>
+#include <string>
 
 #include "tests/test_support.h"
+#include "wardlink.h"
 
 namespace wardlink::testing {
 namespace {
@@ -53,10 +55,11 @@ const std::set<std::string> kExports = {"AddZhiYe",
                                         "CancelGuaQi",
                                         "ZhuanChuang",
                                         "JiaoBan",
-                                        "WardLinkLastError"};
+                                        "WardLinkLastError",
+                                        "WardLinkVersion"};
 
-TEST(Exports, TheLibraryExportsExactlyTheTableAndTheErrorExtra) {
-  ASSERT_EQ(kExports.size(), 42u);
+TEST(Exports, TheLibraryExportsExactlyTheTableAndTheTwoExtras) {
+  ASSERT_EQ(kExports.size(), 43u);
   std::string command = std::string("nm -D --defined-only ") + WARDLINK_SHARED_LIBRARY;
   std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
   ASSERT_TRUE(pipe);
@@ -71,6 +74,13 @@ TEST(Exports, TheLibraryExportsExactlyTheTableAndTheErrorExtra) {
       exported.insert(name);
   }
   EXPECT_EQ(exported, kExports);
+}
+
+TEST(Exports, TheLibraryGivesTheVersionOfItsHeader) {
+  EXPECT_STREQ(WardLinkVersion(), WARDLINK_VERSION_STRING);
+  EXPECT_EQ(std::string(WARDLINK_VERSION_STRING), std::to_string(WARDLINK_VERSION_MAJOR) + "." +
+                                                      std::to_string(WARDLINK_VERSION_MINOR) + "." +
+                                                      std::to_string(WARDLINK_VERSION_PATCH));
 }
 
 TEST(Exports, AHostCallsTheSharedLibraryByName) {
