@@ -188,6 +188,19 @@ TEST_F(Tool, EventsAndRecordShowAStay) {
   EXPECT_EQ(Run("record " + Connection() + " ZY2").out, "ZY2: 2 (number unknown)\n");
 }
 
+TEST_F(Tool, TextsLongerThanTheFirstBufferAreReadWhole) {
+  const std::string name(10000, 'n');
+  const std::string title(5000, 't');
+  db_.Exec("INSERT INTO Emr_Doc_Emr_Info (ZhuYuanNo, PeopleName) VALUES ('ZY1', '" + name + "')");
+  db_.Exec("INSERT INTO Emr_Doc_Emr_InfoList (ZhuYuanNo) VALUES ('ZY1')");
+  db_.Exec("INSERT INTO Emr_YiShengZhiCheng (ZhiCheng) VALUES ('" + title + "')");
+  ToolRun run = Run("record " + Connection() + " ZY1");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find(" " + name + "\n"), std::string::npos);
+  run = Run("call GetZhiCheng " + Connection());
+  EXPECT_EQ(run.out, "result: 0 (done)\nListBuffer: " + title + "\n");
+}
+
 TEST_F(Tool, CheckFindsMissingTablesAndColumns) {
   ToolRun run = Run("check " + Connection());
   EXPECT_EQ(run.status, 0) << run.out;

@@ -1,5 +1,6 @@
 #include "tools/export_table.h"
 
+#include <array>
 #include <charconv>
 
 #include "patients/record_query.h"
@@ -9,9 +10,6 @@
 namespace wardlink::host {
 
 namespace {
-
-// Room for any single value the library writes into a host buffer.
-constexpr size_t kBufferSize = size_t{64} * 1024;
 
 using Codes = std::map<int32_t, std::string>;
 using Form = ArgumentForm;
@@ -71,18 +69,29 @@ ExportSpec ByStay(const char* name, const Codes& codes, Function function) {
           Returning([function](const Args& a) { return function(a.s(), a.l(), a.p(), a.t(0)); })};
 }
 
-template <typename Function>
-ExportSpec List(const char* name, Function function) {
+// The lists are read through their sized form, so that no text can overrun the tool's buffer: a
+// text that does not fit is read again into a buffer of its length. A list that keeps growing
+// between the reads gives up after a few.
+constexpr int kReadAttempts = 4;
+constexpr size_t kFirstBufferSize = 4096;
+
+template <typename Sized>
+ExportSpec List(const char* name, Sized sized) {
   return {name,
           {},
           {},
-          [function](const ExportSpec&, const CallArguments& call) {
-            std::string buffer(kBufferSize, '\0');
-            char* bufferAddress = buffer.data();
-            int32_t result = function(call.server.c_str(), call.login.c_str(),
-                                      call.password.c_str(), &bufferAddress);
-            CallOutcome outcome{result, {}, {}};
-            if (result == 0) outcome.buffers.emplace_back("ListBuffer", buffer.c_str());
+          [sized](const ExportSpec&, const CallArguments& call) {
+            std::string buffer(kFirstBufferSize, '\0');
+            CallOutcome outcome;
+            for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+              char* bufferAddress = buffer.data();
+              int32_t length = 0;
+              outcome.result = sized(call.server.c_str(), call.login.c_str(), call.password.c_str(),
+                                     &bufferAddress, static_cast<int32_t>(buffer.size()), &length);
+              if (outcome.result != WARDLINK_TEXT_DID_NOT_FIT) break;
+              buffer.assign(static_cast<size_t>(length) + 1, '\0');
+            }
+            if (outcome.result == 0) outcome.buffers.emplace_back("ListBuffer", buffer.c_str());
             return outcome;
           },
           {"ListBuffer"}};
@@ -126,17 +135,26 @@ std::vector<std::string> StayRecordBuffers() {
 }
 
 CallOutcome CallGetVictimInfo(const ExportSpec&, const CallArguments& call) {
-  std::vector<std::string> buffers(kVictimQuerySlots, std::string(kBufferSize, '\0'));
-  auto slot = [&](size_t i) { return buffers[i].data(); };
-  int32_t result = GetVictimInfo(
-      call.server.c_str(), call.login.c_str(), call.password.c_str(), call.values.at(0).c_str(),
-      slot(0), slot(1), slot(2), slot(3), slot(4), slot(5), slot(6), slot(7), slot(8), slot(9),
-      slot(10), slot(11), slot(12), slot(13), slot(14), slot(15), slot(16), slot(17), slot(18),
-      slot(19), slot(20), slot(21), slot(22), slot(23), slot(24), slot(25), slot(26), slot(27),
-      slot(28), slot(29), slot(30), slot(31), slot(32), slot(33), slot(34), slot(35), slot(36),
-      slot(37), slot(38), slot(39), slot(40), slot(41), 0);
-  CallOutcome outcome{result, {}, {}};
-  if (result == 0) {
+  std::vector<std::string> buffers(kVictimQuerySlots, std::string(kFirstBufferSize, '\0'));
+  std::array<char*, kVictimQuerySlots> slots{};
+  std::array<int32_t, kVictimQuerySlots> sizes{};
+  std::array<int32_t, kVictimQuerySlots> lengths{};
+  CallOutcome outcome;
+  for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+    for (size_t i = 0; i < kVictimQuerySlots; ++i) {
+      slots[i] = buffers[i].data();
+      sizes[i] = static_cast<int32_t>(buffers[i].size());
+    }
+    outcome.result =
+        GetVictimInfoSized(call.server.c_str(), call.login.c_str(), call.password.c_str(),
+                           call.values.at(0).c_str(), slots.data(), sizes.data(), lengths.data());
+    if (outcome.result != WARDLINK_TEXT_DID_NOT_FIT) break;
+    for (size_t i = 0; i < kVictimQuerySlots; ++i) {
+      if (static_cast<size_t>(lengths[i]) >= buffers[i].size())
+        buffers[i].assign(static_cast<size_t>(lengths[i]) + 1, '\0');
+    }
+  }
+  if (outcome.result == 0) {
     for (size_t i = 0; i < kVictimQuerySlots; ++i)
       outcome.buffers.emplace_back(kVictimQuerySlotColumns[i].column, buffers[i].c_str());
   }
@@ -198,8 +216,8 @@ std::vector<ExportSpec> BuildTable() {
       DictionaryEntry("AddCertificateType", kDictionaryAddCodes, AddCertificateType),
       DictionaryEntry("UpdateCertificateType", kNotFoundCodes, UpdateCertificateType),
       ById("DeleteCertificateType", kNotFoundCodes, DeleteCertificateType),
-      List("GetZhiCheng", GetZhiCheng),
-      List("GetBingQingMiaoShu", GetBingQingMiaoShu),
+      List("GetZhiCheng", GetZhiChengSized),
+      List("GetBingQingMiaoShu", GetBingQingMiaoShuSized),
       {"AddUnit", unit, kDictionaryAddCodes, Returning([](const Args& a) {
          return AddUnit(a.s(), a.l(), a.p(), a.i(0), a.i(1), a.t(2), a.t(3));
        })},
@@ -307,6 +325,8 @@ std::string ExportSpec::Meaning(int32_t result) const {
       return std::string(kMeaningConnectionFailed);
     case -1:
       return std::string(kMeaningUnexpected);
+    case WARDLINK_TEXT_DID_NOT_FIT:
+      return "a text kept growing past its buffer while it was read";
     default:
       break;
   }
