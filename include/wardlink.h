@@ -44,8 +44,8 @@ WARDLINK_API const char* WardLinkVersion(void);
  * nothing when size <= 0) and returns the message's full length. After 1 it says why the
  * connection could not be opened (missing file, not a database, driver or DSN not found, login
  * refused, server unreachable, a login or password value the connection string cannot carry);
- * after -1 it is the database's message. The password never appears in it. 0 and the export's own
- * codes 2 to 5 leave it empty. */
+ * after -1 it is the database's message. The password never appears in it. Every other result
+ * leaves it empty. */
 WARDLINK_API int32_t WardLinkLastError(char* buffer, int32_t size);
 
 /* Dictionaries: occupation, marital status, in-hospital type, medical insurance type, identity
