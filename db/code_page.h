@@ -12,7 +12,8 @@ namespace wardlink {
 std::string EnvironmentCodeset();
 
 // Converts text between the host's code page and UTF-8. A character the target cannot show
-// becomes "?"; so does a byte that is not valid in the source.
+// becomes "?"; so does each byte sequence that is not valid in the source, UTF-8 included, and
+// reading resumes at the next byte that can start a character. The result is always valid text.
 class TextConverter {
  public:
   explicit TextConverter(std::string codeset = EnvironmentCodeset());
@@ -26,7 +27,7 @@ class TextConverter {
 
  private:
   std::string codeset_;
-  bool passThrough_ = false;
+  bool utf8Host_ = false;  // no conversion, only validation
   iconv_t toUtf8_ = reinterpret_cast<iconv_t>(-1);
   iconv_t fromUtf8_ = reinterpret_cast<iconv_t>(-1);
 };
