@@ -4,22 +4,28 @@ BUILD := build
 ASAN_BUILD := build-sanitize
 DEMO_DB := $(BUILD)/demo.db
 
-.PHONY: all deps build build-sanitize demo check test test-sanitize clean bench
+.PHONY: all deps build build-sanitize demo check test test-sanitize clean configure tool install bench
 
 all: build
 
 deps:
 	./scripts/install-deps.sh
 
-build: deps
+configure: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: configure
 	cmake --build $(BUILD) -j $(JOBS)
+
+# The library and the tool only: what `demo` and `install` need, without the test suite.
+tool: configure
+	cmake --build $(BUILD) -j $(JOBS) --target wardlink wardlink_host wardlink_man
 
 build-sanitize: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DWARDLINK_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
-demo: build
+demo: tool
 	rm -f $(DEMO_DB) $(DEMO_DB)-wal $(DEMO_DB)-shm
 	$(BUILD)/tools/wardlink create-trial sqlite:$(DEMO_DB)
 	$(BUILD)/tools/wardlink demo sqlite:$(DEMO_DB)
@@ -58,14 +64,18 @@ check-long: build
 	WARDLINK_LEAK_CALLS=100000 TMPDIR=$${TMPDIR:-/dev/shm} \
 	  $(BUILD)/tests/reliability/wardlink_reliability_tests --gtest_filter='Leaks.*'
 
+# make install PREFIX=/opt/wardlink (default /usr/local; DESTDIR is honoured)
+PREFIX ?= /usr/local
+install: tool
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
 
 # The benchmark: the library against a floor program on SQLite alone. BENCH_MILLION=1 adds the
 # run at a million stays (several minutes more and about a gigabyte of disk).
 BENCH_DIR := $(BUILD)/bench-data
-bench: deps
+bench: configure
 	./scripts/install-deps.sh bench
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS) --target wardlink_bench
 	$(BUILD)/bench/wardlink_bench run $(BENCH_DIR) $(if $(BENCH_MILLION),--million)

@@ -140,6 +140,22 @@ bool IsDateTimeType(SQLSMALLINT type) {
          type == SQL_DATE;
 }
 
+// What a failed connection step means, from the SQLSTATEs of its diagnostics, for the reason a
+// host reads after result 1. A refused login also reports "unable to connect": it goes first.
+std::string_view ConnectFailureKind(std::string_view diagnostics) {
+  auto has = [&](std::string_view state) {
+    return diagnostics.find("[" + std::string(state) + "]") != std::string_view::npos;
+  };
+  if (has("28000")) return "login refused";
+  // unixODBC reports a driver library it cannot load as a warning (01000) only.
+  if (has("IM002") || has("IM003") || has("IM004") ||
+      diagnostics.find("Can't open lib") != std::string_view::npos)
+    return "driver or DSN not found";
+  if (has("08001") || has("08S01") || has("HYT00") || has("HYT01")) return "server unreachable";
+  if (has("08004")) return "connection refused by the server";
+  return "connection failed";
+}
+
 // The login time-out must be set before the connection is opened.
 void SetLoginTimeout(SQLHANDLE connection) {
   Check(SQLSetConnectAttr(
@@ -158,7 +174,10 @@ class OdbcBackend final : public DbBackend {
     SQLRETURN rc = SQLDriverConnect(connection_.get(), nullptr, Chars(text),
                                     static_cast<SQLSMALLINT>(text.size()), nullptr, 0, nullptr,
                                     SQL_DRIVER_NOPROMPT);
-    Check(rc, SQL_HANDLE_DBC, connection_.get(), "connecting");
+    if (!SQL_SUCCEEDED(rc)) {
+      std::string message = Diagnostics(SQL_HANDLE_DBC, connection_.get(), nullptr);
+      throw DbError(std::string(ConnectFailureKind(message)) + ": " + message);
+    }
     connected_ = true;
 
     std::string dbms(256, '\0');

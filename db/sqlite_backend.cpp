@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <type_traits>
 
 #include "db/code_page.h"
@@ -28,6 +29,7 @@ class SqliteBackend final : public DbBackend {
   explicit SqliteBackend(DatabaseHandle db) : db_(std::move(db)) {}
 
   Dialect dialect() const override { return Dialect::kSqlite; }
+  int LastErrorCode() const { return sqlite3_errcode(db_.get()); }
 
   ResultSet Query(const std::string& text, const std::vector<DbValue>& parameters) override {
     Statement statement(Prepare(text, parameters));
@@ -187,8 +189,13 @@ DatabaseHandle OpenHandle(const std::string& path, int flags) {
   sqlite3* raw = nullptr;
   int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
   DatabaseHandle db(raw);
-  if (rc != SQLITE_OK)
-    throw DbError(db ? sqlite3_errmsg(db.get()) : "cannot open database " + path);
+  if (rc != SQLITE_OK) {
+    // The reason a host reads after result 1: a missing file is the common mistake.
+    if (db && sqlite3_system_errno(db.get()) == ENOENT)
+      throw DbError("database file not found: " + path);
+    throw DbError("cannot open the database file " + path + ": " +
+                  (db ? sqlite3_errmsg(db.get()) : "out of memory"));
+  }
   sqlite3_extended_result_codes(db.get(), 1);
   sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
   return db;
@@ -206,8 +213,13 @@ std::unique_ptr<DbBackend> OpenSqliteBackend(const std::string& path) {
   auto backend = std::make_unique<SqliteBackend>(std::move(db));
   // Committed data survives a crash of the process or the machine. Reading the schema here also
   // makes a file that is not a database fail the connection step rather than the first statement.
-  backend->Run("PRAGMA synchronous=FULL");
-  backend->Run("SELECT count(*) FROM sqlite_master");
+  try {
+    backend->Run("PRAGMA synchronous=FULL");
+    backend->Run("SELECT count(*) FROM sqlite_master");
+  } catch (const DbError&) {
+    if (backend->LastErrorCode() == SQLITE_NOTADB) throw DbError("not a database: " + path);
+    throw;
+  }
   return backend;
 }
 

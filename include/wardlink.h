@@ -5,7 +5,8 @@
  *    0  done
  *    1  the connection could not be opened (nothing read or written, buffers untouched)
  *   2-5 the export's own refusals and failures, listed per family below
- *   -1  an unexpected database error; WardLinkLastError() returns the database's message
+ *   -1  an unexpected database error
+ * After 1 and -1, WardLinkLastError() says why (never showing the password).
  *
  * server: "sqlite:PATH" (embedded trial database), "odbc:CONNECTION-STRING" (any ODBC data
  * source) or a SQL Server name (catalog KLINODB). Texts are zero-terminated 8-bit strings in the
@@ -25,13 +26,26 @@
 #define WARDLINK_API __attribute__((visibility("default")))
 #endif
 
+/* The version of this header. WardLinkVersion() gives the loaded library's, so that a host can
+ * tell when the two differ. Same major version: same exports, same result codes. */
+#define WARDLINK_VERSION_MAJOR 0
+#define WARDLINK_VERSION_MINOR 2
+#define WARDLINK_VERSION_PATCH 0
+#define WARDLINK_VERSION_STRING "0.2.0"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
 
-/* Copies the message of this thread's last -1 result (at most size - 1 bytes, zero-terminated;
- * nothing when size <= 0) and returns the message's full length; 0 when the last call ended with
- * a code of its own. */
+/* The loaded library's version as "MAJOR.MINOR.PATCH": a static text, never to be freed. */
+WARDLINK_API const char* WardLinkVersion(void);
+
+/* Copies the message of this thread's last call (at most size - 1 bytes, zero-terminated;
+ * nothing when size <= 0) and returns the message's full length. After 1 it says why the
+ * connection could not be opened (missing file, not a database, driver or DSN not found, login
+ * refused, server unreachable, a login or password value the connection string cannot carry);
+ * after -1 it is the database's message. The password never appears in it. Every other result
+ * leaves it empty. */
 WARDLINK_API int32_t WardLinkLastError(char* buffer, int32_t size);
 
 /* Dictionaries: occupation, marital status, in-hospital type, medical insurance type, identity
