@@ -1,118 +1,86 @@
 #include "db/code_page.h"
 
-#include <langinfo.h>
-#include <locale.h>
-
-#include <cerrno>
-#include <cstdlib>
-
-#include "db/db_error.h"
-#include "db/statement_text.h"
-
 namespace wardlink {
 
 namespace {
 
-std::string LocaleName() {
-  for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
-    const char* value = std::getenv(variable);
-    if (value != nullptr && *value != '\0') return value;
+bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// The code point of the well-formed UTF-8 sequence at `pos` and its length, or length 0 when the
+// bytes there do not form one (overlong forms and surrogates included).
+std::pair<char32_t, size_t> DecodeUtf8(std::string_view text, size_t pos) {
+  auto lead = static_cast<unsigned char>(text[pos]);
+  if (lead < 0x80) return {lead, 1};
+  size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+  if (length == 0 || lead > 0xF4 || pos + length > text.size()) return {0, 0};
+  char32_t code = lead & (0x3F >> (length - 1));
+  for (size_t i = 1; i < length; ++i) {
+    auto next = static_cast<unsigned char>(text[pos + i]);
+    if (!IsContinuation(next)) return {0, 0};
+    code = (code << 6) | (next & 0x3F);
   }
-  return "C";
+  bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
+  if (overlong || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return {0, 0};
+  return {code, length};
 }
 
-bool IsUtf8Name(std::string_view codeset) {
-  return EqualsIgnoringCase(codeset, "UTF-8") || EqualsIgnoringCase(codeset, "UTF8");
-}
-
-// Length of the UTF-8 sequence that starts with `lead`, so that an unconvertible character is
-// skipped whole.
-size_t Utf8SequenceLength(unsigned char lead) {
-  if (lead >= 0xF0) return 4;
-  if (lead >= 0xE0) return 3;
-  if (lead >= 0xC0) return 2;
-  return 1;
-}
-
-std::string Convert(iconv_t cd, std::string_view in, bool sourceIsUtf8) {
-  std::string out;
-  out.resize(in.size() * 4 + 16);
-  char* inPtr = const_cast<char*>(in.data());
-  size_t inLeft = in.size();
-  char* outPtr = out.data();
-  size_t outLeft = out.size();
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  while (inLeft > 0) {
-    if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1)) break;
-    if (errno == E2BIG) {
-      size_t used = static_cast<size_t>(outPtr - out.data());
-      out.resize(out.size() * 2);
-      outPtr = out.data() + used;
-      outLeft = out.size() - used;
-      continue;
-    }
-    // EILSEQ or EINVAL: the character cannot be shown or is not valid; write "?" and skip it.
-    size_t skip = sourceIsUtf8 ? Utf8SequenceLength(static_cast<unsigned char>(*inPtr)) : 1;
-    if (skip > inLeft) skip = inLeft;
-    inPtr += skip;
-    inLeft -= skip;
-    if (outLeft == 0) {
-      size_t used = out.size();
-      out.resize(out.size() * 2);
-      outPtr = out.data() + used;
-      outLeft = out.size() - used;
-    }
-    *outPtr++ = '?';
-    --outLeft;
+void AppendUtf8(std::string& out, char32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
   }
-  out.resize(static_cast<size_t>(outPtr - out.data()));
-  return out;
 }
 
 }  // namespace
 
-std::string EnvironmentCodeset() {
-  std::string name = LocaleName();
-  if (name == "C" || name == "POSIX") return "UTF-8";
-  locale_t locale = newlocale(LC_CTYPE_MASK, name.c_str(), static_cast<locale_t>(nullptr));
-  if (locale != static_cast<locale_t>(nullptr)) {
-    std::string codeset = nl_langinfo_l(CODESET, locale);
-    freelocale(locale);
-    if (codeset == "ANSI_X3.4-1968") return "UTF-8";  // the C locale under another name
-    return codeset;
+std::u16string Utf8ToUtf16(std::string_view utf8Text) {
+  std::u16string out;
+  out.reserve(utf8Text.size());
+  for (size_t pos = 0; pos < utf8Text.size();) {
+    auto [code, length] = DecodeUtf8(utf8Text, pos);
+    if (length == 0) {
+      out += u'?';
+      ++pos;  // the next byte may start a character
+      continue;
+    }
+    pos += length;
+    if (code < 0x10000) {
+      out += static_cast<char16_t>(code);
+    } else {
+      code -= 0x10000;
+      out += static_cast<char16_t>(0xD800 | (code >> 10));
+      out += static_cast<char16_t>(0xDC00 | (code & 0x3FF));
+    }
   }
-  // Locale not installed here: take the codeset the name spells out, if any.
-  size_t dot = name.find('.');
-  if (dot == std::string::npos) return "UTF-8";
-  size_t at = name.find('@', dot);
-  return name.substr(dot + 1, at == std::string::npos ? std::string::npos : at - dot - 1);
+  return out;
 }
 
-TextConverter::TextConverter(std::string codeset) : codeset_(std::move(codeset)) {
-  passThrough_ = IsUtf8Name(codeset_);
-  if (passThrough_) return;
-  toUtf8_ = iconv_open("UTF-8", codeset_.c_str());
-  fromUtf8_ = iconv_open(codeset_.c_str(), "UTF-8");
-  if (toUtf8_ == reinterpret_cast<iconv_t>(-1) || fromUtf8_ == reinterpret_cast<iconv_t>(-1)) {
-    if (toUtf8_ != reinterpret_cast<iconv_t>(-1)) iconv_close(toUtf8_);
-    if (fromUtf8_ != reinterpret_cast<iconv_t>(-1)) iconv_close(fromUtf8_);
-    throw DbError("code page " + codeset_ + " is not supported");
+std::string Utf16ToUtf8(std::u16string_view utf16Text) {
+  std::string out;
+  out.reserve(utf16Text.size());
+  for (size_t pos = 0; pos < utf16Text.size(); ++pos) {
+    char32_t unit = utf16Text[pos];
+    if (unit >= 0xD800 && unit <= 0xDBFF && pos + 1 < utf16Text.size() &&
+        utf16Text[pos + 1] >= 0xDC00 && utf16Text[pos + 1] <= 0xDFFF) {
+      AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (utf16Text[++pos] - 0xDC00));
+    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+      out += '?';
+    } else {
+      AppendUtf8(out, unit);
+    }
   }
-}
-
-TextConverter::~TextConverter() {
-  if (toUtf8_ != reinterpret_cast<iconv_t>(-1)) iconv_close(toUtf8_);
-  if (fromUtf8_ != reinterpret_cast<iconv_t>(-1)) iconv_close(fromUtf8_);
-}
-
-std::string TextConverter::ToUtf8(std::string_view hostText) const {
-  if (passThrough_) return std::string(hostText);
-  return Convert(toUtf8_, hostText, false);
-}
-
-std::string TextConverter::FromUtf8(std::string_view utf8Text) const {
-  if (passThrough_) return std::string(utf8Text);
-  return Convert(fromUtf8_, utf8Text, true);
+  return out;
 }
 
 }  // namespace wardlink

@@ -1,18 +1,19 @@
 #pragma once
 
-#include <iconv.h>
-
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace wardlink {
 
-// The host's 8-bit code page: the codeset of the environment's locale (LC_ALL, LC_CTYPE, LANG),
-// with the C/POSIX locale counted as UTF-8. Read without touching the process's locale.
+// The host's 8-bit code page. On Windows the system ANSI code page ("CP936" ...); elsewhere the
+// codeset of the environment's locale (LC_ALL, LC_CTYPE, LANG), with the C/POSIX locale counted
+// as UTF-8, read without touching the process's locale.
 std::string EnvironmentCodeset();
 
-// Converts text between the host's code page and UTF-8. A character the target cannot show
-// becomes "?"; so does a byte that is not valid in the source.
+// Converts text between the host's code page and UTF-8 or UTF-16. A character the target cannot
+// show becomes "?"; so does a byte sequence that is not valid in the source, and decoding resumes
+// at the next byte that can start a character.
 class TextConverter {
  public:
   explicit TextConverter(std::string codeset = EnvironmentCodeset());
@@ -22,13 +23,19 @@ class TextConverter {
 
   std::string ToUtf8(std::string_view hostText) const;
   std::string FromUtf8(std::string_view utf8Text) const;
+  std::u16string ToUtf16(std::string_view hostText) const;
+  std::string FromUtf16(std::u16string_view utf16Text) const;
   const std::string& codeset() const { return codeset_; }
 
  private:
+  struct Codec;  // the platform's conversion state
   std::string codeset_;
   bool passThrough_ = false;
-  iconv_t toUtf8_ = reinterpret_cast<iconv_t>(-1);
-  iconv_t fromUtf8_ = reinterpret_cast<iconv_t>(-1);
+  std::unique_ptr<Codec> codec_;
 };
+
+// UTF-8 and UTF-16 into each other, an invalid sequence (or a lone surrogate) becoming "?".
+std::u16string Utf8ToUtf16(std::string_view utf8Text);
+std::string Utf16ToUtf8(std::u16string_view utf16Text);
 
 }  // namespace wardlink

@@ -3,10 +3,10 @@
 #include <exception>
 #include <string_view>
 
-#include "db/code_page.h"
 #include "db/db_error.h"
 #include "db/odbc_backend.h"
 #include "db/odbc_connection_string.h"
+#include "db/odbc_platform.h"
 #include "db/sqlite_backend.h"
 
 namespace wardlink {
@@ -24,8 +24,7 @@ std::unique_ptr<DbBackend> OpenBackend(const ConnectionArgs& args) {
     return OpenOdbcBackend(OdbcDataSourceConnectionString(server.substr(kOdbcPrefix.size()),
                                                           args.login, args.password));
   }
-  return OpenOdbcBackend(
-      SqlServerConnectionString(server, args.login, args.password, EnvironmentCodeset()));
+  return OpenOdbcBackend(HostSqlServerConnectionString(server, args.login, args.password));
 }
 
 }  // namespace
