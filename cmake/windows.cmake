@@ -22,11 +22,17 @@ add_library(wardlink SHARED ${WARDLINK_EXPORT_SOURCES} ${WARDLINK_DEF})
 target_include_directories(wardlink PUBLIC ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR})
 target_link_libraries(wardlink PRIVATE wardlink_core)
 # The .def names each export with its stdcall suffix, and --kill-at exports it without: the DLL
-# then shows plain names, and the import library still resolves what a host's compiler calls.
-set_target_properties(wardlink PROPERTIES
-  PREFIX "" OUTPUT_NAME WardLink IMPORT_PREFIX "" IMPORT_SUFFIX ".lib"
+# shows plain names only.
+set_target_properties(wardlink PROPERTIES PREFIX "" OUTPUT_NAME WardLink IMPORT_PREFIX "" IMPORT_SUFFIX ".lib"
   LINK_DEPENDS ${WARDLINK_DEF})
-target_link_options(wardlink PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--kill-at
+target_link_options(wardlink PRIVATE -static -static-libgcc -static-libstdc++ -s -Wl,--kill-at
                     -Wl,--no-undefined)
+# The import library for hosts, written over the linker's: a host's compiler calls AddZhiYe@24, which must resolve to the
+# plain name; the linker's own import library would carry the plain names only.
+set(WARDLINK_IMPORT_LIBRARY ${CMAKE_BINARY_DIR}/WardLink.lib)
+add_custom_command(TARGET wardlink POST_BUILD
+  COMMAND ${CMAKE_DLLTOOL} --kill-at --input-def ${WARDLINK_DEF} --dllname WardLink.dll
+          --output-lib ${WARDLINK_IMPORT_LIBRARY}
+  BYPRODUCTS ${WARDLINK_IMPORT_LIBRARY} VERBATIM)
 
-add_subdirectory(windows)
+add_subdirectory(tests/windows)
