@@ -37,7 +37,7 @@ run_host() {
   local status=0
   (cd "$work" && timeout "$limit" wine host.exe "$@") >"$work/$log.raw" 2>&1 || status=$?
   tr -d '\r' <"$work/$log.raw" >"$work/$log"
-  grep -E '^(FAIL|conventions|code page|[0-9]+ passed)' "$work/$log" | sed "s/^/  $log: /"
+  grep -E '^(FAIL|conventions|code page|[0-9]+ passed)' "$work/$log" | sed "s/^/  $log: /" || true
   if [ "$status" -eq 124 ]; then
     echo "  $log: timed out after $limit s"
     return 1

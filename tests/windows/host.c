@@ -31,6 +31,17 @@ static Export kExports[] = {
 
 static HMODULE dll;
 static int passed, failed, conventionCalls, conventionFailures;
+static const char* currentExport = "(none)";
+
+/* A crash is a failure with its place, never a silent end (Wine may exit with status 0). */
+static LONG WINAPI ReportCrash(EXCEPTION_POINTERS* exception) {
+  printf("FAIL: exception %08lx during %s\n",
+         (unsigned long)exception->ExceptionRecord->ExceptionCode, currentExport);
+  printf("%d passed, %d failed\n", passed, failed + 1);
+  fflush(stdout);
+  ExitProcess(3);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
 
 static void Check(int ok, const char* format, ...) {
   va_list args;
@@ -71,7 +82,9 @@ static int32_t Invoke(const char* name, ...) {
   call.args = args;
   call.count = entry->args;
   call.registerArgs = strcmp(name, "GetBingQingMiaoShu") == 0 ? 3 : 0;
+  currentExport = name;
   RunCheckedCall(&call);
+  currentExport = "(none)";
   ++conventionCalls;
   entry->called = 1;
   if (call.espDelta != 0 || call.ebx != CHECKED_EBX || call.esi != CHECKED_ESI ||
@@ -460,6 +473,8 @@ int main(int argc, char** argv) {
     fprintf(stderr, "usage: host main SQLITE ODBC BROKEN MISSING PLAIN | host codepage SQLITE\n");
     return 2;
   }
+  setvbuf(stdout, NULL, _IONBF, 0);
+  SetUnhandledExceptionFilter(ReportCrash);
   dll = LoadLibraryA("WardLink.dll");
   Check(dll != NULL, "WardLink.dll loads (error %lu)", (unsigned long)GetLastError());
   if (dll == NULL) {
