@@ -4,7 +4,8 @@ BUILD := build
 ASAN_BUILD := build-sanitize
 DEMO_DB := $(BUILD)/demo.db
 
-.PHONY: all deps build build-sanitize demo check test test-sanitize clean
+.PHONY: all deps build build-sanitize demo check test test-sanitize clean deps-windows windows \
+  check-windows
 
 all: build
 
@@ -30,7 +31,21 @@ test: build
 test-sanitize: build-sanitize
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
-check: test test-sanitize
+check: test test-sanitize check-windows
+
+# The 32-bit Windows DLL, cross-built; the host runs it under Wine (check-windows).
+WINDOWS_BUILD := build-windows
+
+deps-windows:
+	./scripts/install-deps.sh windows
+
+windows: deps-windows
+	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+	  -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+
+check-windows: windows build
+	./scripts/check-windows.sh $(WINDOWS_BUILD) $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WINDOWS_BUILD)

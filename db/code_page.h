@@ -34,6 +34,10 @@ class TextConverter {
   std::unique_ptr<Codec> codec_;
 };
 
+// A file name from the host as SQLite's open takes it: UTF-8 on Windows (SQLite turns it into
+// UTF-16 for the file system); unchanged elsewhere, where file names are bytes.
+std::string SqliteFileName(std::string_view hostPath);
+
 // UTF-8 and UTF-16 into each other, an invalid sequence (or a lone surrogate) becoming "?".
 std::u16string Utf8ToUtf16(std::string_view utf8Text);
 std::string Utf16ToUtf8(std::u16string_view utf16Text);

@@ -1,5 +1,3 @@
-#include "db/code_page.h"
-
 #include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
@@ -7,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "db/code_page.h"
 #include "db/db_error.h"
 #include "db/statement_text.h"
 
@@ -88,6 +87,8 @@ std::string EnvironmentCodeset() {
   size_t at = name.find('@', dot);
   return name.substr(dot + 1, at == std::string::npos ? std::string::npos : at - dot - 1);
 }
+
+std::string SqliteFileName(std::string_view hostPath) { return std::string(hostPath); }
 
 struct TextConverter::Codec {
   iconv_t toUtf8 = reinterpret_cast<iconv_t>(-1);

@@ -23,7 +23,8 @@ bool IsUtf8Name(std::string_view codeset) {
 UINT CodePageNumber(std::string_view codeset) {
   UINT number = 0;
   if (codeset.size() > 2 && EqualsIgnoringCase(codeset.substr(0, 2), "CP")) {
-    auto [end, error] = std::from_chars(codeset.data() + 2, codeset.data() + codeset.size(), number);
+    auto [end, error] =
+        std::from_chars(codeset.data() + 2, codeset.data() + codeset.size(), number);
     if (error == std::errc() && end == codeset.data() + codeset.size() && IsValidCodePage(number))
       return number;
   }
@@ -49,6 +50,8 @@ bool DecodeCharacter(UINT codePage, std::string_view text, size_t& pos, std::u16
 
 std::string EnvironmentCodeset() { return "CP" + std::to_string(GetACP()); }
 
+std::string SqliteFileName(std::string_view hostPath) { return TextConverter().ToUtf8(hostPath); }
+
 TextConverter::TextConverter(std::string codeset) : codeset_(std::move(codeset)) {
   passThrough_ = IsUtf8Name(codeset_);
   if (!passThrough_) codec_ = std::make_unique<Codec>(Codec{CodePageNumber(codeset_)});
@@ -61,10 +64,9 @@ std::u16string TextConverter::ToUtf16(std::string_view hostText) const {
   if (hostText.empty()) return std::u16string();
   // Most texts are valid as a whole; only a text with an invalid sequence is taken apart.
   std::u16string out(hostText.size(), u'\0');
-  int count =
-      MultiByteToWideChar(codec_->codePage, MB_ERR_INVALID_CHARS, hostText.data(),
-                          static_cast<int>(hostText.size()), reinterpret_cast<wchar_t*>(out.data()),
-                          static_cast<int>(out.size()));
+  int count = MultiByteToWideChar(
+      codec_->codePage, MB_ERR_INVALID_CHARS, hostText.data(), static_cast<int>(hostText.size()),
+      reinterpret_cast<wchar_t*>(out.data()), static_cast<int>(out.size()));
   if (count > 0) {
     out.resize(static_cast<size_t>(count));
     return out;

@@ -249,6 +249,7 @@ class OdbcBackend final : public DbBackend {
   Execution Run(const std::string& text, const std::vector<DbValue>& parameters) {
     Execution execution{StatementHandle(connection_.get()), {}};
     SQLHANDLE statement = execution.statement.get();
+    // The driver's form of the text takes up to four bytes for each of the host's.
     if (text.size() > static_cast<size_t>(std::numeric_limits<SQLINTEGER>::max()) / 4)
       throw DbError("statement too long");
     // Errors of data-changing statements may show only at execution, so both steps are checked.

@@ -15,8 +15,8 @@ std::u16string_view Units(std::string_view bytes) {
 }
 
 std::u16string Truncated(std::u16string text, SQLSMALLINT length) {
-  text.resize(std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(length, 0)),
-                               text.size() - 1));
+  text.resize(
+      std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(length, 0)), text.size() - 1));
   return text;
 }
 
@@ -33,9 +33,9 @@ void ForEachRegistered(List list, const auto& visit) {
   for (;;) {
     SQLSMALLINT nameLength = 0;
     SQLSMALLINT detailLength = 0;
-    SQLRETURN rc = list(environment, direction, Wide(name), static_cast<SQLSMALLINT>(name.size()),
-                        &nameLength, Wide(detail), static_cast<SQLSMALLINT>(detail.size()),
-                        &detailLength);
+    SQLRETURN rc =
+        list(environment, direction, Wide(name), static_cast<SQLSMALLINT>(name.size()), &nameLength,
+             Wide(detail), static_cast<SQLSMALLINT>(detail.size()), &detailLength);
     if (!SQL_SUCCEEDED(rc)) break;
     visit(Truncated(name, nameLength), Truncated(detail, detailLength));
     direction = SQL_FETCH_NEXT;
@@ -86,8 +86,8 @@ std::optional<std::string> OdbcDiagnostic(SQLSMALLINT type, SQLHANDLE handle, SQ
   state.resize(SQL_SQLSTATE_SIZE);
   message = Truncated(std::move(message), length);
   return "[" + Utf16ToUtf8(state) + "] " +
-         text.FromDriver({reinterpret_cast<const char*>(message.data()),
-                          message.size() * sizeof(char16_t)});
+         text.FromDriver(
+             {reinterpret_cast<const char*>(message.data()), message.size() * sizeof(char16_t)});
 }
 
 SQLRETURN OdbcDescribeColumn(SQLHSTMT statement, SQLUSMALLINT column, const DriverText& text,
@@ -99,7 +99,8 @@ SQLRETURN OdbcDescribeColumn(SQLHSTMT statement, SQLUSMALLINT column, const Driv
   SQLRETURN rc = SQLDescribeColW(statement, column, Wide(raw), static_cast<SQLSMALLINT>(raw.size()),
                                  &length, &type, &size, &digits, &nullable);
   raw = Truncated(std::move(raw), length);
-  name = text.FromDriver({reinterpret_cast<const char*>(raw.data()), raw.size() * sizeof(char16_t)});
+  name =
+      text.FromDriver({reinterpret_cast<const char*>(raw.data()), raw.size() * sizeof(char16_t)});
   return rc;
 }
 
@@ -110,7 +111,8 @@ SQLRETURN OdbcInfoText(SQLHDBC connection, SQLUSMALLINT info, const DriverText& 
   SQLRETURN rc = SQLGetInfoW(connection, info, Wide(raw),
                              static_cast<SQLSMALLINT>(raw.size() * sizeof(char16_t)), &length);
   raw = Truncated(std::move(raw), static_cast<SQLSMALLINT>(length / sizeof(char16_t)));
-  value = text.FromDriver({reinterpret_cast<const char*>(raw.data()), raw.size() * sizeof(char16_t)});
+  value =
+      text.FromDriver({reinterpret_cast<const char*>(raw.data()), raw.size() * sizeof(char16_t)});
   return rc;
 }
 

@@ -155,7 +155,8 @@ DatabaseHandle OpenHandle(const std::string& path, int flags) {
 }  // namespace
 
 std::unique_ptr<DbBackend> OpenSqliteBackend(const std::string& path) {
-  auto backend = std::make_unique<SqliteBackend>(OpenHandle(path, SQLITE_OPEN_READWRITE));
+  auto backend =
+      std::make_unique<SqliteBackend>(OpenHandle(SqliteFileName(path), SQLITE_OPEN_READWRITE));
   // Committed data survives a crash of the process or the machine. Reading the schema here also
   // makes a file that is not a database fail the connection step rather than the first statement.
   backend->Run("PRAGMA synchronous=FULL");
@@ -164,7 +165,7 @@ std::unique_ptr<DbBackend> OpenSqliteBackend(const std::string& path) {
 }
 
 void CreateSqliteDatabase(const std::string& path, const std::string& script) {
-  DatabaseHandle db = OpenHandle(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+  DatabaseHandle db = OpenHandle(SqliteFileName(path), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
   char* message = nullptr;
   if (sqlite3_exec(db.get(), script.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
     std::string error = message != nullptr ? message : sqlite3_errmsg(db.get());

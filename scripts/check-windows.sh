@@ -30,12 +30,14 @@ WARDLINK_WINDOWS_DLL=$windows_build/WardLink.dll "$linux_build/tests/windows/win
 cp "$windows_build/WardLink.dll" "$windows_build/host.exe" "$work/"
 windows_dir="Z:${work//\//\\}"
 
-# Judges a run by its closing line; the host's lines end in \r\n.
+# Runs the host with the Unix locale that Wine takes the ANSI code page and the user's regional
+# settings from, and judges the run by its closing line; the host's lines end in \r\n.
 run_host() {
-  local log=$1
-  shift
+  local log=$1 locale=$2
+  shift 2
   local status=0
-  (cd "$work" && timeout "$limit" wine host.exe "$@") >"$work/$log.raw" 2>&1 || status=$?
+  (cd "$work" && env LC_ALL="$locale" timeout "$limit" wine host.exe "$@") >"$work/$log.raw" 2>&1 ||
+    status=$?
   tr -d '\r' <"$work/$log.raw" >"$work/$log"
   grep -E '^(FAIL|conventions|code page|[0-9]+ passed)' "$work/$log" | sed "s/^/  $log: /" || true
   if [ "$status" -eq 124 ]; then
@@ -46,10 +48,10 @@ run_host() {
 }
 
 ok=0
-LC_ALL=en_US.UTF-8 run_host main main "sqlite:$windows_dir\\native.db" \
+run_host main en_US.UTF-8 main "sqlite:$windows_dir\\native.db" \
   "odbc:Driver=SQLite3;Database=$work/odbc.db" "sqlite:$windows_dir\\broken.db" \
   "sqlite:$windows_dir\\missing.db" "dbserver01" || ok=1
-LC_ALL=zh_CN.GBK run_host codepage codepage "sqlite:$windows_dir\\codepage.db" || ok=1
+run_host codepage zh_CN.GBK codepage "sqlite:$windows_dir\\codepage.db" || ok=1
 wineserver -w
 "$linux_build/tests/windows/windows_host_fixture" verify "$work" | sed 's/^/  rows: /' || ok=1
 exit $ok

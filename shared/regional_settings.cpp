@@ -180,7 +180,6 @@ bool IsDoubleByteCodeset(std::string_view codeset) {
   return false;
 }
 
-
 void ApplyStrftimeForms(RegionalSettings& settings, const std::string& dateFormIn,
                         const std::string& timeFormIn) {
   std::string dateForm = ExpandComposites(dateFormIn);

@@ -12,8 +12,8 @@ std::string LocaleInfo(const TextConverter& text, LCTYPE type) {
   wchar_t value[256];
   int length = GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, type, value, 256);
   if (length <= 1) return std::string();
-  return text.FromUtf16(
-      std::u16string_view(reinterpret_cast<const char16_t*>(value), static_cast<size_t>(length - 1)));
+  return text.FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(value),
+                                            static_cast<size_t>(length - 1)));
 }
 
 void Set(std::string& setting, std::string value) {

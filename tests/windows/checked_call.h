@@ -6,14 +6,14 @@
 #include <stdint.h>
 
 typedef struct CheckedCall {
-  void* function;           /* 0 */
-  const uint32_t* args;     /* 4: in order, args[0] first */
-  int32_t count;            /* 8 */
-  int32_t registerArgs;     /* 12: 3 for the register convention (EAX, EDX, ECX), else 0 */
-  uint32_t result;          /* 16: EAX */
-  int32_t espDelta;         /* 20: ESP after the call minus ESP before the arguments */
+  void* function;              /* 0 */
+  const uint32_t* args;        /* 4: in order, args[0] first */
+  int32_t count;               /* 8 */
+  int32_t registerArgs;        /* 12: 3 for the register convention (EAX, EDX, ECX), else 0 */
+  uint32_t result;             /* 16: EAX */
+  int32_t espDelta;            /* 20: ESP after the call minus ESP before the arguments */
   uint32_t ebx, esi, edi, ebp; /* 24..36: after the call */
-  uint32_t espExpected;     /* 40 */
+  uint32_t espExpected;        /* 40 */
 } CheckedCall;
 
 #define CHECKED_EBX 0x1B1B1B1Bu

@@ -1,5 +1,6 @@
 // The export table of WardLink.dll as the file's export directory holds it, read on Linux: every
-// name at its ordinal, plain names only, nothing else. The DLL's path comes in WARDLINK_WINDOWS_DLL.
+// name at its ordinal, plain names only, nothing else. The DLL's path comes in
+// WARDLINK_WINDOWS_DLL.
 #include <gtest/gtest.h>
 
 #include <cstdint>

@@ -160,11 +160,16 @@ static const Dictionary kDictionaries[] = {
 
 #define VICTIM_FIELDS 44
 #define QUERY_SLOTS 42
-enum { kPeopleName = 1, kUnitId = 2, kMainDoctor = 4, kChuangHao = 27, kRuYuanDate = 28,
-       kBingShiCaiJiDate = 29 };
+enum {
+  kPeopleName = 1,
+  kUnitId = 2,
+  kMainDoctor = 4,
+  kChuangHao = 27,
+  kRuYuanDate = 28,
+  kBingShiCaiJiDate = 29
+};
 
-static void DefaultVictim(const char* fields[VICTIM_FIELDS], const char* number,
-                          const char* name) {
+static void DefaultVictim(const char* fields[VICTIM_FIELDS], const char* number, const char* name) {
   for (int i = 0; i < VICTIM_FIELDS; ++i) fields[i] = "";
   fields[0] = number;
   fields[kPeopleName] = name;
@@ -198,7 +203,7 @@ static int32_t QueryVictim(const char* server, const char* number) {
 }
 
 /* Slot of a stay record field (the query leaves out the number and the condition). */
-#define SLOT(field) slots[(field) - 1]
+#define SLOT(field) slots[(field)-1]
 
 static void ReadLists(const char* server, const char* expected) {
   char titles[512] = "untouched", conditions[512] = "untouched";
@@ -247,8 +252,7 @@ static void Scenario(const char* server) {
   Expect("DeleteUnit again", Invoke("DeleteUnit", server, "", "", 12), 2);
 
   Expect("AddUser",
-         Invoke("AddUser", server, "", "", "doc1", "pw", "Dr One", 0, "Attending physician", 10,
-                0),
+         Invoke("AddUser", server, "", "", "doc1", "pw", "Dr One", 0, "Attending physician", 10, 0),
          0);
   Expect("AddUser again",
          Invoke("AddUser", server, "", "", "doc1", "pw", "x", 0, "Attending physician", 10, 0), 3);
@@ -259,11 +263,9 @@ static void Scenario(const char* server) {
   Expect("AddUser bad type",
          Invoke("AddUser", server, "", "", "docx", "pw", "x", 0, "Attending physician", 10, 7), 5);
   Expect("AddUser doc2",
-         Invoke("AddUser", server, "", "", "doc2", "pw", "Dr Two", 0, "Chief physician", 11, 0),
-         0);
+         Invoke("AddUser", server, "", "", "doc2", "pw", "Dr Two", 0, "Chief physician", 11, 0), 0);
   Expect("UpdateUser",
-         Invoke("UpdateUser", server, "", "", "doc2", "pw2", "Dr Two", 0, "Chief physician", 11,
-                1),
+         Invoke("UpdateUser", server, "", "", "doc2", "pw2", "Dr Two", 0, "Chief physician", 11, 1),
          0);
   Expect("AddUser doc3",
          Invoke("AddUser", server, "", "", "doc3", "pw", "Dr Three", 0, "Chief physician", 11, 0),
@@ -343,28 +345,41 @@ static void Scenario(const char* server) {
 
 /* ---- failures ---- */
 
-static DWORD WINAPI ReadOtherThreadsError(LPVOID result) {
-  char message[64] = "";
-  /* Called directly: the checked stub is for the main thread only. */
-  *(int32_t*)result = WardLinkLastError(message, (int32_t)sizeof message);
+typedef struct {
+  const char* broken;
+  int32_t before; /* the fresh thread's message length */
+  int32_t result; /* its own call on the broken database */
+  int32_t after;  /* its message length then */
+} ThreadError;
+
+/* Called directly: the checked stub is for the main thread only. */
+static DWORD WINAPI OtherThreadsError(LPVOID parameter) {
+  ThreadError* error = (ThreadError*)parameter;
+  char message[256] = "";
+  error->before = WardLinkLastError(message, (int32_t)sizeof message);
+  error->result = AddZhiYe(error->broken, "", "", "x", 1, 1);
+  error->after = WardLinkLastError(message, (int32_t)sizeof message);
   return 0;
 }
 
-static void Failures(const char* good, const char* broken, const char* missing,
-                     const char* plain) {
+static void Failures(const char* good, const char* broken, const char* missing, const char* plain) {
   char titles[64] = "untouched";
   char* buffer = titles;
-  int32_t otherLength = -1;
+  ThreadError other = {broken, -1, 0, 0};
   HANDLE thread;
+  char mine[1024];
 
   Expect("a missing table", Invoke("AddZhiYe", broken, "", "", "x", 1, 1), -1);
   Check(strstr(LastError(), "Emr_ZhiYe") != NULL, "the -1 message names the table: \"%s\"",
         LastError());
-  thread = CreateThread(NULL, 0, ReadOtherThreadsError, &otherLength, 0, NULL);
+  strcpy(mine, LastError());
+  thread = CreateThread(NULL, 0, OtherThreadsError, &other, 0, NULL);
   WaitForSingleObject(thread, INFINITE);
   CloseHandle(thread);
-  Expect("another thread's message", otherLength, 0);
-  Check(LastError()[0] != '\0', "the message stays with its thread");
+  Expect("a new thread's message", other.before, 0);
+  Expect("a -1 on another thread", other.result, -1);
+  Check(other.after > 0, "the other thread reads its own message");
+  ExpectText("this thread's message after the other's", LastError(), mine);
   Expect("a call that succeeds", Invoke("GetZhiCheng", good, "", "", &buffer), 0);
   ExpectText("message after success", LastError(), "");
   buffer = titles;
@@ -429,9 +444,9 @@ static void ComChecks(const char* server) {
 
 #define GBK_CHIEF "\xD6\xF7\xC8\xCE\xD2\xBD\xCA\xA6"     /* chief physician */
 #define GBK_ATTENDING "\xD6\xF7\xD6\xCE\xD2\xBD\xCA\xA6" /* attending physician */
-#define GBK_MEDICINE "\xC4\xDA\xBF\xC6"                 /* internal medicine */
-#define GBK_WANG "\xCD\xF5\xD0\xA1\xC3\xF7"             /* a patient's name */
-#define GBK_ZHANG "\xD5\xC5\xD2\xBD\xC9\xFA"            /* a doctor's name */
+#define GBK_MEDICINE "\xC4\xDA\xBF\xC6"                  /* internal medicine */
+#define GBK_WANG "\xCD\xF5\xD0\xA1\xC3\xF7"              /* a patient's name */
+#define GBK_ZHANG "\xD5\xC5\xD2\xBD\xC9\xFA"             /* a doctor's name */
 
 static void CodePage(const char* server) {
   const char* victim[VICTIM_FIELDS];

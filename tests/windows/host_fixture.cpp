@@ -134,7 +134,8 @@ void Verify(const fs::path& dir) {
   Database codePage(dir / "codepage.db");
   Expect(codePage, "department in UTF-8", "SELECT UnitName FROM Emr_Unit", "\u5185\u79d1");
   Expect(codePage, "names in UTF-8",
-         "SELECT PeopleName FROM Emr_Doc_Emr_InfoList ORDER BY ZhuYuanNo", "\u738b\u5c0f\u660e|A? B");
+         "SELECT PeopleName FROM Emr_Doc_Emr_InfoList ORDER BY ZhuYuanNo",
+         "\u738b\u5c0f\u660e|A? B");
   Expect(codePage, "date read in the locale's form",
          "SELECT RuYuanDate FROM Emr_Doc_Emr_Info WHERE ZhuYuanNo = 'ZY100'",
          "2008-01-15 00:00:00.000");
