@@ -12,6 +12,8 @@
  * system ANSI code page on Windows and the code page of the environment's locale elsewhere; a
  * null pointer reads as the empty text. Buffers are the
  * caller's and carry no size: the caller provides room for the longest text plus one zero byte.
+ * The exports that fill buffers also come in a sized form (at the end of this header), which is
+ * told each buffer's size and never writes past it.
  */
 #ifndef WARDLINK_H
 #define WARDLINK_H
@@ -233,6 +235,35 @@ WARDLINK_API int32_t WARDLINK_CALL JiaoBan(const char* server, const char* login
                                            const char* mainMgrDoctorUid,
                                            const char* mainMgrDoctorName, const char* helperUidList,
                                            const char* helperNameList, const char* zhuanKeDate);
+
+/* Sized reads: GetZhiCheng, GetBingQingMiaoShu and GetVictimInfo, with the size in bytes of every
+ * buffer they fill. Connection, codes 1 to 3, -1, the statements sent and the texts are those of
+ * the original export. Each text's length (in bytes, without the zero byte) is stored in the
+ * length argument, when that is not null, on result 0 and on WARDLINK_TEXT_DID_NOT_FIT; other
+ * results leave the lengths as they were. A text fits when its length is below its buffer's size.
+ * When any text does not fit, no buffer is written at all and the result is
+ * WARDLINK_TEXT_DID_NOT_FIT: retry with buffers of at least length + 1 bytes. A null buffer is
+ * never written (whatever its size) and never too small: a null buffer of size 0 asks for the
+ * length alone. On every result but 0 the buffers are left as they were. */
+#define WARDLINK_TEXT_DID_NOT_FIT 6
+
+/* listBuffer as in GetZhiCheng (a null listBuffer or *listBuffer is a null buffer); listSize is
+ * the size of the buffer *listBuffer points to; *listLength receives the list text's length. */
+WARDLINK_API int32_t GetZhiChengSized(const char* server, const char* login, const char* password,
+                                      char** listBuffer, int32_t listSize, int32_t* listLength);
+WARDLINK_API int32_t GetBingQingMiaoShuSized(const char* server, const char* login,
+                                             const char* password, char** listBuffer,
+                                             int32_t listSize, int32_t* listLength);
+
+/* slots, slotSizes and slotLengths are arrays of WARDLINK_VICTIM_INFO_SLOTS elements, in the order
+ * of GetVictimInfo's buffers (slots[0] is peopleName, slots[41] memo). A null slots array is 42
+ * null buffers, a null slotSizes array 42 sizes of 0, a null slotLengths array asks for no
+ * lengths. Unlike GetVictimInfo, an error while the record is read (-1) leaves every buffer as it
+ * was. */
+#define WARDLINK_VICTIM_INFO_SLOTS 42
+WARDLINK_API int32_t GetVictimInfoSized(const char* server, const char* login, const char* password,
+                                        const char* zhuYuanNo, char* const* slots,
+                                        const int32_t* slotSizes, int32_t* slotLengths);
 
 #ifdef __cplusplus
 }

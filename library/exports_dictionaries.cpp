@@ -1,13 +1,19 @@
-// The fifteen dictionary exports and the two lookup lists: thin shells over the generic
-// operations, each naming its family's table and column.
+// The fifteen dictionary exports and the two lookup lists (each also in a sized form): thin shells
+// over the generic operations, each naming its family's table and column.
+#include <functional>
+#include <string>
+
 #include "db/schema.h"
 #include "dictionaries/dictionary_entries.h"
 #include "dictionaries/lookup_lists.h"
 #include "library/call_frame.h"
+#include "shared/sized_buffers.h"
 #include "shared/text.h"
 #include "wardlink.h"
 
 using namespace wardlink;
+
+static_assert(kTextDidNotFit == WARDLINK_TEXT_DID_NOT_FIT);
 
 namespace {
 
@@ -37,14 +43,28 @@ int32_t Delete(const HostConnectionArgs& args, const DictionaryFamily& family, i
   });
 }
 
-// The buffer is written only once the whole list has been read.
+// Hands the whole list to `deliver`, which writes it and gives the result: the buffer is written
+// only once the whole list has been read.
+using ListSink = std::function<int32_t(const std::string& list)>;
 int32_t ReadList(const HostConnectionArgs& args, std::string_view column, std::string_view table,
-                 char** listBuffer) {
+                 const ListSink& deliver) {
   return RunExport(args, [&](DbConnection&, DbQuery& query) {
-    std::string list = ReadLookupList(query, column, table);
+    return deliver(ReadLookupList(query, column, table));
+  });
+}
+
+ListSink Unsized(char** listBuffer) {
+  return [listBuffer](const std::string& list) {
     if (listBuffer != nullptr) CopyToBuffer(list, *listBuffer);
     return 0;
-  });
+  };
+}
+
+ListSink Sized(char** listBuffer, int32_t listSize, int32_t* listLength) {
+  return [=](const std::string& list) {
+    const SizedBuffer buffer{listBuffer != nullptr ? *listBuffer : nullptr, listSize};
+    return CopyToSizedBuffers({&list, 1}, {&buffer, 1}, listLength);
+  };
 }
 
 }  // namespace
@@ -116,13 +136,25 @@ int32_t DeleteCertificateType(const char* server, const char* login, const char*
 int32_t GetZhiCheng(const char* server, const char* login, const char* password,
                     char** listBuffer) {
   return ReadList({server, login, password}, schema::kColZhiCheng, schema::kYiShengZhiCheng,
-                  listBuffer);
+                  Unsized(listBuffer));
 }
 
 int32_t GetBingQingMiaoShu(const char* server, const char* login, const char* password,
                            char** listBuffer) {
   return ReadList({server, login, password}, schema::kColBingQingMiaoShu, schema::kBingQingMiaoShu,
-                  listBuffer);
+                  Unsized(listBuffer));
+}
+
+int32_t GetZhiChengSized(const char* server, const char* login, const char* password,
+                         char** listBuffer, int32_t listSize, int32_t* listLength) {
+  return ReadList({server, login, password}, schema::kColZhiCheng, schema::kYiShengZhiCheng,
+                  Sized(listBuffer, listSize, listLength));
+}
+
+int32_t GetBingQingMiaoShuSized(const char* server, const char* login, const char* password,
+                                char** listBuffer, int32_t listSize, int32_t* listLength) {
+  return ReadList({server, login, password}, schema::kColBingQingMiaoShu, schema::kBingQingMiaoShu,
+                  Sized(listBuffer, listSize, listLength));
 }
 
 }  // extern "C"

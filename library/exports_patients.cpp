@@ -8,9 +8,13 @@
 #include "patients/record_update.h"
 #include "patients/victim_info.h"
 #include "shared/regional_settings.h"
+#include "shared/sized_buffers.h"
+#include "shared/text.h"
 #include "wardlink.h"
 
 using namespace wardlink;
+
+static_assert(kVictimQuerySlots == WARDLINK_VICTIM_INFO_SLOTS);
 
 // The 44 names of WARDLINK_VICTIM_INFO_PARAMS, in the same order.
 #define WARDLINK_VICTIM_INFO_ARGS                                                                  \
@@ -96,7 +100,27 @@ int32_t GetVictimInfo(const char* server, const char* login, const char* passwor
                                                       lianXiRenYouBian,
                                                       memo};
   return RunExport({server, login, password}, [&](DbConnection&, DbQuery& query) {
-    return ReadVictimRecord(query, Text(zhuYuanNo), slots, EnvironmentRegionalSettings());
+    return ReadVictimRecord(
+        query, Text(zhuYuanNo),
+        [&](size_t slot, std::string_view text) { CopyToBuffer(text, slots[slot]); },
+        EnvironmentRegionalSettings());
+  });
+}
+
+// The same read, gathered first so that the buffers are written all at once or not at all.
+int32_t GetVictimInfoSized(const char* server, const char* login, const char* password,
+                           const char* zhuYuanNo, char* const* slots, const int32_t* slotSizes,
+                           int32_t* slotLengths) {
+  return RunExport({server, login, password}, [&](DbConnection&, DbQuery& query) {
+    std::array<std::string, kVictimQuerySlots> texts;
+    int32_t result = ReadVictimRecord(
+        query, Text(zhuYuanNo), [&](size_t slot, std::string_view text) { texts[slot] = text; },
+        EnvironmentRegionalSettings());
+    if (result != 0) return result;
+    std::array<SizedBuffer, kVictimQuerySlots> buffers{};
+    for (size_t i = 0; i < kVictimQuerySlots; ++i)
+      buffers[i] = {slots != nullptr ? slots[i] : nullptr, slotSizes != nullptr ? slotSizes[i] : 0};
+    return CopyToSizedBuffers(texts, buffers, slotLengths);
   });
 }
 

@@ -64,8 +64,7 @@ std::string ArchiveTableName(std::string_view baseTable, int32_t year) {
   return "G_" + std::string(baseTable) + "_" + Decimal(year);
 }
 
-int32_t ReadVictimRecord(DbQuery& query, std::string_view zhuYuanNo,
-                         const std::array<char*, kVictimQuerySlots>& slots,
+int32_t ReadVictimRecord(DbQuery& query, std::string_view zhuYuanNo, const VictimSlotSink& deliver,
                          const RegionalSettings& settings) {
   query.Attach();
   query.SetStatement("Select ZhuYuanNo,GuiDangNd from EMR_DOC_EMR_INFOLIST Where ZhuYuanNo=" +
@@ -79,14 +78,14 @@ int32_t ReadVictimRecord(DbQuery& query, std::string_view zhuYuanNo,
   query.RunQuery();
   if (query.HasNoRows()) return kQueryNoRecord;
 
-  // Slot by slot, so that a column missing from an archive table leaves the later slots as
-  // they were.
+  // Slot by slot, so that a column missing from an archive table delivers only the slots before
+  // it.
   for (size_t i = 0; i < kVictimQuerySlots; ++i) {
     const VictimQuerySlot& slot = kVictimQuerySlotColumns[i];
     std::string text =
         slot.isDate ? FormatDatePattern(kDatePattern, query.ColumnDateTime(slot.column), settings)
                     : query.ColumnText(slot.column);
-    CopyToBuffer(TrimControl(text), slots[i]);
+    deliver(i, TrimControl(text));
   }
   return 0;
 }

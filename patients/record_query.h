@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -25,11 +26,13 @@ extern const std::array<VictimQuerySlot, kVictimQuerySlots> kVictimQuerySlotColu
 // "G_<base>_<year>".
 std::string ArchiveTableName(std::string_view baseTable, int32_t year);
 
-// Reads the stay's record from the live table or from its archive year's table and writes the 42
-// slots in order, each trimmed (the two dates as "yyyy-MM-dd HH:mm:ss"). The slots are written
-// only once the record is found: 2 (no index row) and 3 (no record) leave them untouched.
-int32_t ReadVictimRecord(DbQuery& query, std::string_view zhuYuanNo,
-                         const std::array<char*, kVictimQuerySlots>& slots,
+// Receives the text of one slot (its index in host argument order), as soon as it is read.
+using VictimSlotSink = std::function<void(size_t slot, std::string_view text)>;
+
+// Reads the stay's record from the live table or from its archive year's table and hands the 42
+// slots to `deliver` in order, each trimmed (the two dates as "yyyy-MM-dd HH:mm:ss"). Nothing is
+// delivered until the record is found: 2 (no index row) and 3 (no record) deliver no slot.
+int32_t ReadVictimRecord(DbQuery& query, std::string_view zhuYuanNo, const VictimSlotSink& deliver,
                          const RegionalSettings& settings);
 
 }  // namespace wardlink
