@@ -249,11 +249,12 @@ WARDLINK_API int32_t WARDLINK_CALL JiaoBan(const char* server, const char* login
 
 /* listBuffer as in GetZhiCheng (a null listBuffer or *listBuffer is a null buffer); listSize is
  * the size of the buffer *listBuffer points to; *listLength receives the list text's length. */
-WARDLINK_API int32_t GetZhiChengSized(const char* server, const char* login, const char* password,
-                                      char** listBuffer, int32_t listSize, int32_t* listLength);
-WARDLINK_API int32_t GetBingQingMiaoShuSized(const char* server, const char* login,
-                                             const char* password, char** listBuffer,
-                                             int32_t listSize, int32_t* listLength);
+WARDLINK_API int32_t WARDLINK_CALL GetZhiChengSized(const char* server, const char* login,
+                                                    const char* password, char** listBuffer,
+                                                    int32_t listSize, int32_t* listLength);
+WARDLINK_API int32_t WARDLINK_CALL GetBingQingMiaoShuSized(const char* server, const char* login,
+                                                           const char* password, char** listBuffer,
+                                                           int32_t listSize, int32_t* listLength);
 
 /* slots, slotSizes and slotLengths are arrays of WARDLINK_VICTIM_INFO_SLOTS elements, in the order
  * of GetVictimInfo's buffers (slots[0] is peopleName, slots[41] memo). A null slots array is 42
@@ -261,9 +262,10 @@ WARDLINK_API int32_t GetBingQingMiaoShuSized(const char* server, const char* log
  * lengths. Unlike GetVictimInfo, an error while the record is read (-1) leaves every buffer as it
  * was. */
 #define WARDLINK_VICTIM_INFO_SLOTS 42
-WARDLINK_API int32_t GetVictimInfoSized(const char* server, const char* login, const char* password,
-                                        const char* zhuYuanNo, char* const* slots,
-                                        const int32_t* slotSizes, int32_t* slotLengths);
+WARDLINK_API int32_t WARDLINK_CALL GetVictimInfoSized(const char* server, const char* login,
+                                                      const char* password, const char* zhuYuanNo,
+                                                      char* const* slots, const int32_t* slotSizes,
+                                                      int32_t* slotLengths);
 
 #ifdef __cplusplus
 }

@@ -202,6 +202,18 @@ static int32_t QueryVictim(const char* server, const char* number) {
                 s[31], s[32], s[33], s[34], s[35], s[36], s[37], s[38], s[39], s[40], s[41], 0);
 }
 
+static int32_t QueryVictimSized(const char* server, const char* number) {
+  char* pointers[QUERY_SLOTS];
+  int32_t sizes[QUERY_SLOTS];
+  int32_t lengths[QUERY_SLOTS];
+  for (int i = 0; i < QUERY_SLOTS; ++i) {
+    strcpy(slots[i], "untouched");
+    pointers[i] = slots[i];
+    sizes[i] = (int32_t)sizeof slots[i];
+  }
+  return Invoke("GetVictimInfoSized", server, "", "", number, pointers, sizes, lengths);
+}
+
 /* Slot of a stay record field (the query leaves out the number and the condition). */
 #define SLOT(field) slots[(field)-1]
 
@@ -220,6 +232,22 @@ static void ReadLists(const char* server, const char* expected) {
          GetBingQingMiaoShu(server, "", "", &conditionsBuffer), 0);
   ExpectText("titles (import library)", titles, expected);
   ExpectText("conditions (import library)", conditions, expected);
+  /* The sized reads: the length told, and a buffer too small left as it was. */
+  {
+    int32_t length = -1;
+    strcpy(titles, "untouched");
+    Expect(
+        "GetZhiChengSized",
+        Invoke("GetZhiChengSized", server, "", "", &titlesBuffer, (int32_t)sizeof titles, &length),
+        0);
+    ExpectText("titles (sized)", titles, expected);
+    Expect("title list length", length, (int32_t)strlen(expected));
+    strcpy(conditions, "untouched");
+    Expect("GetBingQingMiaoShuSized, too small",
+           Invoke("GetBingQingMiaoShuSized", server, "", "", &conditionsBuffer, 3, &length),
+           WARDLINK_TEXT_DID_NOT_FIT);
+    ExpectText("conditions (too small)", conditions, "untouched");
+  }
 }
 
 static void Scenario(const char* server) {
@@ -302,6 +330,8 @@ static void Scenario(const char* server) {
   Expect("GetVictimInfo", QueryVictim(server, "ZY001"), 0);
   ExpectText("name", SLOT(kPeopleName), "Li Lei");
   ExpectText("admission date (M/d/yyyy)", SLOT(kRuYuanDate), "2008-01-15 00:00:00");
+  Expect("GetVictimInfoSized", QueryVictimSized(server, "ZY001"), 0);
+  ExpectText("name (sized)", SLOT(kPeopleName), "Li Lei");
   Expect("GetVictimInfo unknown", QueryVictim(server, "NOPE"), 2);
   ExpectText("buffers untouched", SLOT(kPeopleName), "untouched");
   DefaultVictim(victim, "ZY001", "Li Lei (corrected)");
