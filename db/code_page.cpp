@@ -6,24 +6,6 @@ namespace {
 
 bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
-// The code point of the well-formed UTF-8 sequence at `pos` and its length, or length 0 when the
-// bytes there do not form one (overlong forms and surrogates included).
-std::pair<char32_t, size_t> DecodeUtf8(std::string_view text, size_t pos) {
-  auto lead = static_cast<unsigned char>(text[pos]);
-  if (lead < 0x80) return {lead, 1};
-  size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
-  if (length == 0 || lead > 0xF4 || pos + length > text.size()) return {0, 0};
-  char32_t code = lead & (0x3F >> (length - 1));
-  for (size_t i = 1; i < length; ++i) {
-    auto next = static_cast<unsigned char>(text[pos + i]);
-    if (!IsContinuation(next)) return {0, 0};
-    code = (code << 6) | (next & 0x3F);
-  }
-  bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
-  if (overlong || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return {0, 0};
-  return {code, length};
-}
-
 void AppendUtf8(std::string& out, char32_t code) {
   if (code < 0x80) {
     out += static_cast<char>(code);
@@ -44,16 +26,59 @@ void AppendUtf8(std::string& out, char32_t code) {
 
 }  // namespace
 
-std::u16string Utf8ToUtf16(std::string_view utf8Text) {
-  std::u16string out;
-  out.reserve(utf8Text.size());
-  for (size_t pos = 0; pos < utf8Text.size();) {
-    auto [code, length] = DecodeUtf8(utf8Text, pos);
-    if (length == 0) {
-      out += u'?';
-      ++pos;  // the next byte may start a character
+size_t Utf8CharacterLength(std::string_view text, size_t pos) {
+  auto at = [&](size_t i) { return static_cast<unsigned char>(text[pos + i]); };
+  unsigned char lead = at(0);
+  if (lead < 0x80) return 1;
+  size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (text.size() - pos < length || at(1) < low || at(1) > high) return 0;
+  for (size_t i = 2; i < length; ++i) {
+    if (!IsContinuation(at(i))) return 0;
+  }
+  return length;
+}
+
+std::string ValidUtf8(std::string_view text) {
+  std::string valid;
+  valid.reserve(text.size());
+  size_t pos = 0;
+  while (pos < text.size()) {
+    if (size_t length = Utf8CharacterLength(text, pos); length > 0) {
+      valid.append(text, pos, length);
+      pos += length;
       continue;
     }
+    valid += '?';
+    ++pos;
+    while (pos < text.size() && IsContinuation(static_cast<unsigned char>(text[pos]))) ++pos;
+  }
+  return valid;
+}
+
+std::u16string Utf8ToUtf16(std::string_view utf8Text) {
+  std::string valid = ValidUtf8(utf8Text);
+  std::u16string out;
+  out.reserve(valid.size());
+  for (size_t pos = 0; pos < valid.size();) {
+    size_t length = Utf8CharacterLength(valid, pos);
+    auto lead = static_cast<unsigned char>(valid[pos]);
+    char32_t code = length == 1 ? lead : lead & (0x3F >> (length - 1));
+    for (size_t i = 1; i < length; ++i)
+      code = (code << 6) | (static_cast<unsigned char>(valid[pos + i]) & 0x3F);
     pos += length;
     if (code < 0x10000) {
       out += static_cast<char16_t>(code);

@@ -12,8 +12,9 @@ namespace wardlink {
 std::string EnvironmentCodeset();
 
 // Converts text between the host's code page and UTF-8 or UTF-16. A character the target cannot
-// show becomes "?"; so does a byte sequence that is not valid in the source, and decoding resumes
-// at the next byte that can start a character.
+// show becomes "?"; so does each byte sequence that is not valid in the source, UTF-8 included,
+// and reading resumes at the next byte that can start a character. The result is always valid
+// text.
 class TextConverter {
  public:
   explicit TextConverter(std::string codeset = EnvironmentCodeset());
@@ -30,7 +31,7 @@ class TextConverter {
  private:
   struct Codec;  // the platform's conversion state
   std::string codeset_;
-  bool passThrough_ = false;
+  bool utf8Host_ = false;  // no conversion, only validation
   std::unique_ptr<Codec> codec_;
 };
 
@@ -38,7 +39,15 @@ class TextConverter {
 // UTF-16 for the file system); unchanged elsewhere, where file names are bytes.
 std::string SqliteFileName(std::string_view hostPath);
 
-// UTF-8 and UTF-16 into each other, an invalid sequence (or a lone surrogate) becoming "?".
+// Length of the well-formed UTF-8 character at `pos` (no overlong forms, no surrogates, nothing
+// above U+10FFFF), or 0 when none starts there.
+size_t Utf8CharacterLength(std::string_view text, size_t pos);
+
+// `text` with each invalid UTF-8 sequence replaced by one "?"; reading resumes at the next byte
+// that can start a character, so that no valid character after a bad byte is lost.
+std::string ValidUtf8(std::string_view text);
+
+// UTF-8 and UTF-16 into each other, as ValidUtf8 reads UTF-8; a lone surrogate becomes "?".
 std::u16string Utf8ToUtf16(std::string_view utf8Text);
 std::string Utf16ToUtf8(std::u16string_view utf16Text);
 

@@ -2,6 +2,7 @@
 #include <langinfo.h>
 #include <locale.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -25,15 +26,9 @@ bool IsUtf8Name(std::string_view codeset) {
   return EqualsIgnoringCase(codeset, "UTF-8") || EqualsIgnoringCase(codeset, "UTF8");
 }
 
-// Length of the UTF-8 sequence that starts with `lead`, so that an unconvertible character is
-// skipped whole.
-size_t Utf8SequenceLength(unsigned char lead) {
-  if (lead >= 0xF0) return 4;
-  if (lead >= 0xE0) return 3;
-  if (lead >= 0xC0) return 2;
-  return 1;
-}
-
+// `in` converted by `cd`, "?" for what the target cannot show or the source does not hold. A UTF-8
+// source must already be valid, so that what iconv stops at is a whole character to skip; any
+// other source resumes at the byte after the one iconv stopped at.
 std::string Convert(iconv_t cd, std::string_view in, bool sourceIsUtf8) {
   std::string out;
   out.resize(in.size() * 4 + 16);
@@ -41,27 +36,29 @@ std::string Convert(iconv_t cd, std::string_view in, bool sourceIsUtf8) {
   size_t inLeft = in.size();
   char* outPtr = out.data();
   size_t outLeft = out.size();
+  auto grow = [&] {
+    size_t used = static_cast<size_t>(outPtr - out.data());
+    out.resize(out.size() * 2);
+    outPtr = out.data() + used;
+    outLeft = out.size() - used;
+  };
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
   while (inLeft > 0) {
     if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1)) break;
     if (errno == E2BIG) {
-      size_t used = static_cast<size_t>(outPtr - out.data());
-      out.resize(out.size() * 2);
-      outPtr = out.data() + used;
-      outLeft = out.size() - used;
+      grow();
       continue;
     }
-    // EILSEQ or EINVAL: the character cannot be shown or is not valid; write "?" and skip it.
-    size_t skip = sourceIsUtf8 ? Utf8SequenceLength(static_cast<unsigned char>(*inPtr)) : 1;
-    if (skip > inLeft) skip = inLeft;
+    // EILSEQ, or EINVAL for a sequence cut short: one "?" in its place.
+    size_t skip = 1;
+    if (sourceIsUtf8) {
+      size_t pos = static_cast<size_t>(inPtr - in.data());
+      skip = std::max<size_t>(1, Utf8CharacterLength(in, pos));
+    }
     inPtr += skip;
     inLeft -= skip;
-    if (outLeft == 0) {
-      size_t used = out.size();
-      out.resize(out.size() * 2);
-      outPtr = out.data() + used;
-      outLeft = out.size() - used;
-    }
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    if (outLeft == 0) grow();
     *outPtr++ = '?';
     --outLeft;
   }
@@ -96,8 +93,8 @@ struct TextConverter::Codec {
 };
 
 TextConverter::TextConverter(std::string codeset) : codeset_(std::move(codeset)) {
-  passThrough_ = IsUtf8Name(codeset_);
-  if (passThrough_) return;
+  utf8Host_ = IsUtf8Name(codeset_);
+  if (utf8Host_) return;
   codec_ = std::make_unique<Codec>();
   codec_->toUtf8 = iconv_open("UTF-8", codeset_.c_str());
   codec_->fromUtf8 = iconv_open(codeset_.c_str(), "UTF-8");
@@ -116,13 +113,13 @@ TextConverter::~TextConverter() {
 }
 
 std::string TextConverter::ToUtf8(std::string_view hostText) const {
-  if (passThrough_) return std::string(hostText);
+  if (utf8Host_) return ValidUtf8(hostText);
   return Convert(codec_->toUtf8, hostText, false);
 }
 
 std::string TextConverter::FromUtf8(std::string_view utf8Text) const {
-  if (passThrough_) return std::string(utf8Text);
-  return Convert(codec_->fromUtf8, utf8Text, true);
+  if (utf8Host_) return ValidUtf8(utf8Text);
+  return Convert(codec_->fromUtf8, ValidUtf8(utf8Text), true);
 }
 
 std::u16string TextConverter::ToUtf16(std::string_view hostText) const {

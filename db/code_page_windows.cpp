@@ -53,14 +53,14 @@ std::string EnvironmentCodeset() { return "CP" + std::to_string(GetACP()); }
 std::string SqliteFileName(std::string_view hostPath) { return TextConverter().ToUtf8(hostPath); }
 
 TextConverter::TextConverter(std::string codeset) : codeset_(std::move(codeset)) {
-  passThrough_ = IsUtf8Name(codeset_);
-  if (!passThrough_) codec_ = std::make_unique<Codec>(Codec{CodePageNumber(codeset_)});
+  utf8Host_ = IsUtf8Name(codeset_);
+  if (!utf8Host_) codec_ = std::make_unique<Codec>(Codec{CodePageNumber(codeset_)});
 }
 
 TextConverter::~TextConverter() = default;
 
 std::u16string TextConverter::ToUtf16(std::string_view hostText) const {
-  if (passThrough_) return Utf8ToUtf16(hostText);
+  if (utf8Host_) return Utf8ToUtf16(hostText);
   if (hostText.empty()) return std::u16string();
   // Most texts are valid as a whole; only a text with an invalid sequence is taken apart.
   std::u16string out(hostText.size(), u'\0');
@@ -82,7 +82,7 @@ std::u16string TextConverter::ToUtf16(std::string_view hostText) const {
 }
 
 std::string TextConverter::FromUtf16(std::u16string_view utf16Text) const {
-  if (passThrough_) return Utf16ToUtf8(utf16Text);
+  if (utf8Host_) return Utf16ToUtf8(utf16Text);
   if (utf16Text.empty()) return std::string();
   // No best-fit mapping: a character the code page lacks is "?", never a look-alike.
   auto convert = [&](char* buffer, int size) {
@@ -98,12 +98,12 @@ std::string TextConverter::FromUtf16(std::u16string_view utf16Text) const {
 }
 
 std::string TextConverter::ToUtf8(std::string_view hostText) const {
-  if (passThrough_) return Utf16ToUtf8(Utf8ToUtf16(hostText));
+  if (utf8Host_) return ValidUtf8(hostText);
   return Utf16ToUtf8(ToUtf16(hostText));
 }
 
 std::string TextConverter::FromUtf8(std::string_view utf8Text) const {
-  if (passThrough_) return Utf16ToUtf8(Utf8ToUtf16(utf8Text));
+  if (utf8Host_) return ValidUtf8(utf8Text);
   return FromUtf16(Utf8ToUtf16(utf8Text));
 }
 

@@ -22,7 +22,7 @@ bool IsValidDateTime(const DateTime& v) {
 }
 
 std::string ToStoredText(const DateTime& v) {
-  char text[32];
+  char text[96];  // room for any int in every field
   std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", v.year, v.month, v.day,
                 v.hour, v.minute, v.second, v.millisecond);
   return text;

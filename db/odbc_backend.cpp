@@ -407,13 +407,10 @@ OdbcQuoting QuotingForDataSource(std::string_view connectionString) {
     driver = DataSourceDriverName(*dsn);
   }
   if (driver.empty()) return OdbcQuoting::kUnknown;
-  OdbcQuoting byName = QuotingForDriver(driver);
-  if (byName == OdbcQuoting::kFreeTds) return byName;
-  // A registered name tells little; the library it is registered with tells more.
+  // The library a name is registered with decides, whatever the name; a name alone only where
+  // no library is registered for it (or the driver is given as a library path).
   std::string library = DriverLibraryPath(driver);
-  if (!library.empty() && QuotingForDriver(library) == OdbcQuoting::kFreeTds)
-    return OdbcQuoting::kFreeTds;
-  return byName;
+  return QuotingForDriver(library.empty() ? driver : library);
 }
 
 std::string OdbcDataSourceConnectionString(std::string_view connectionString,

@@ -17,12 +17,14 @@ std::string Lower(std::string_view text) {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-// A value that every driver reads back unchanged without braces.
+// A value that every driver reads back unchanged without braces: nothing a driver could take
+// for syntax.
 bool NeedsNoBraces(std::string_view value) {
   if (value.empty()) return true;
   if (IsBlank(value.front()) || IsBlank(value.back())) return false;
   for (char c : value) {
-    if (c == ';' || c == '{' || c == '}' || c == '=' || c == '\r' || c == '\n') return false;
+    auto byte = static_cast<unsigned char>(c);
+    if (c == ';' || c == '{' || c == '}' || c == '=' || byte < 0x20 || byte == 0x7F) return false;
   }
   return true;
 }
@@ -33,21 +35,31 @@ std::string_view TrimBlanks(std::string_view text) {
   return text;
 }
 
+bool IsSqlServerDriverName(std::string_view name) {
+  return name == "sql server" || name.starts_with("sql server native client ") ||
+         (name.starts_with("odbc driver ") && name.ends_with(" for sql server"));
+}
+
 }  // namespace
 
 OdbcQuoting QuotingForDriver(std::string_view driver) {
   std::string lower = Lower(TrimBlanks(driver));
   if (lower.size() >= 2 && lower.front() == '{' && lower.back() == '}')
     lower = lower.substr(1, lower.size() - 2);
-  if (lower.empty()) return OdbcQuoting::kUnknown;
-  if (lower.find("freetds") != std::string::npos || lower.find("tdsodbc") != std::string::npos)
+  std::string_view file = lower;
+  if (size_t slash = file.find_last_of("/\\"); slash != std::string_view::npos)
+    file.remove_prefix(slash + 1);
+  if (lower.find("freetds") != std::string::npos || file.find("tdsodbc") != std::string::npos)
     return OdbcQuoting::kFreeTds;
-  return OdbcQuoting::kStandard;
+  // Microsoft's SQL Server drivers, by registered name or by library.
+  if (IsSqlServerDriverName(lower) || file.starts_with("libmsodbcsql") ||
+      file.starts_with("msodbcsql") || file.starts_with("sqlncli") || file == "sqlsrv32.dll")
+    return OdbcQuoting::kStandard;
+  return OdbcQuoting::kUnknown;
 }
 
 std::optional<std::string> QuoteOdbcValue(std::string_view value, OdbcQuoting quoting) {
   if (NeedsNoBraces(value)) return std::string(value);
-  bool hasBrace = value.find('}') != std::string_view::npos;
   switch (quoting) {
     case OdbcQuoting::kStandard: {
       std::string quoted = "{";
@@ -64,9 +76,8 @@ std::optional<std::string> QuoteOdbcValue(std::string_view value, OdbcQuoting qu
       if (value.find("};") != std::string_view::npos) return std::nullopt;
       return "{" + std::string(value) + "}";
     case OdbcQuoting::kUnknown:
-      // Without "}" both rules read the braced value alike; with it they differ.
-      if (hasBrace) return std::nullopt;
-      return "{" + std::string(value) + "}";
+      // Braces may be read as part of the value, and ";" or "=" inside them as syntax.
+      return std::nullopt;
   }
   return std::nullopt;
 }

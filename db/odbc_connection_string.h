@@ -8,18 +8,20 @@
 
 namespace wardlink {
 
-// How a driver reads a braced value in a connection string.
+// How a driver reads a value in a connection string.
 enum class OdbcQuoting {
-  kStandard,  // a braced value ends at a "}" not doubled; "}}" stands for "}"
+  kStandard,  // the ODBC brace rule: a braced value ends at a "}" not doubled; "}}" stands for "}"
   kFreeTds,   // a braced value ends at the first "};" (or "}" at the end); "}}" is not undone
-  kUnknown,   // the driver is not known: only what both rules read alike
+  kUnknown,   // no rule known (some drivers ignore braces): only values without syntax, bare
 };
 
-// Which rule the driver named by `driver` (a registered name or a library path) follows.
+// Which rule the driver named by `driver` (a registered name or a library path) follows. Only
+// the drivers known to follow a rule get it; any other is kUnknown.
 OdbcQuoting QuotingForDriver(std::string_view driver);
 
 // `value` written so that the driver reads it back as exactly one value, or nothing when the
-// driver cannot carry it as one value (it is then never sent).
+// driver cannot carry it as one value (it is then never sent). Under kUnknown a value holding
+// ";", "{", "}", "=", a control character or blanks at either end is refused.
 std::optional<std::string> QuoteOdbcValue(std::string_view value, OdbcQuoting quoting);
 
 // "Key=value;" with the value quoted; raises DbError when the value cannot be carried.

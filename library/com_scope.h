@@ -8,7 +8,7 @@ namespace wardlink {
 class ComScope {
  public:
   ComScope() noexcept;
-  ~ComScope();
+  ~ComScope();  // NOLINT(performance-trivially-destructible): not trivial on Windows
   ComScope(const ComScope&) = delete;
   ComScope& operator=(const ComScope&) = delete;
 

@@ -108,10 +108,13 @@ bool ScanDate(std::string_view text, const RegionalSettings& settings, int curre
         break;
     }
     if (yearDigits <= 2) {
-      // The century window starts 50 years before the current year.
-      int windowStart = currentYear - 50;
-      year += windowStart / 100 * 100;
-      if (year < windowStart) year += 100;
+      // The century window starts 50 years before the current year; a year outside the calendar
+      // gives no valid date rather than an overflow.
+      int64_t windowStart = int64_t{currentYear} - 50;
+      int64_t full = year + windowStart / 100 * 100;
+      if (full < windowStart) full += 100;
+      if (full < 1 || full > 9999) return false;
+      year = static_cast<int>(full);
     }
   } else {
     year = currentYear;
@@ -137,10 +140,11 @@ bool ScanDate(std::string_view text, const RegionalSettings& settings, int curre
 int DayOfWeek(const DateTime& value) {
   static constexpr int kMonthOffsets[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
   if (value.month < 1 || value.month > 12 || value.year < 1) return 0;
-  int year = value.year - (value.month < 3 ? 1 : 0);
-  int day =
+  // Wide enough for any year and day, so that a value far outside the calendar cannot overflow.
+  int64_t year = value.year - (value.month < 3 ? 1 : 0);
+  int64_t day =
       (year + year / 4 - year / 100 + year / 400 + kMonthOffsets[value.month - 1] + value.day) % 7;
-  return day < 0 ? day + 7 : day;
+  return static_cast<int>(day < 0 ? day + 7 : day);
 }
 
 std::string Padded(int value, int width) {
@@ -149,10 +153,12 @@ std::string Padded(int value, int width) {
   return text;
 }
 
+// The name of the `number`th month or day, counted from 1; none outside the list.
 template <size_t N>
-const std::string& NameAt(const std::array<std::string, N>& names, int index) {
+const std::string& NameAt(const std::array<std::string, N>& names, int number) {
   static const std::string kNone;
-  return index >= 0 && static_cast<size_t>(index) < N ? names[static_cast<size_t>(index)] : kNone;
+  return number >= 1 && static_cast<size_t>(number) <= N ? names[static_cast<size_t>(number) - 1]
+                                                         : kNone;
 }
 
 class PatternWriter {
@@ -252,7 +258,7 @@ class PatternWriter {
             Number(value_.month, count);
           } else {
             output_ += NameAt(count == 3 ? settings_.shortMonthNames : settings_.longMonthNames,
-                              value_.month - 1);
+                              value_.month);
           }
           break;
         case 'D':
@@ -261,7 +267,7 @@ class PatternWriter {
             Number(value_.day, count);
           } else if (count <= 4) {
             output_ += NameAt(count == 3 ? settings_.shortDayNames : settings_.longDayNames,
-                              DayOfWeek(value_));
+                              DayOfWeek(value_) + 1);
           } else {
             Append(count == 5 ? settings_.shortDateFormat : settings_.longDateFormat);
           }
@@ -341,11 +347,11 @@ class PatternWriter {
       return 4;
     }
     if (StartsWithIgnoringCase(pattern, pos, "aaaa")) {
-      output_ += NameAt(settings_.longDayNames, DayOfWeek(value_));
+      output_ += NameAt(settings_.longDayNames, DayOfWeek(value_) + 1);
       return 4;
     }
     if (StartsWithIgnoringCase(pattern, pos, "aaa")) {
-      output_ += NameAt(settings_.shortDayNames, DayOfWeek(value_));
+      output_ += NameAt(settings_.shortDayNames, DayOfWeek(value_) + 1);
       return 3;
     }
     output_ += pattern[pos];

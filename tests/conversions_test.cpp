@@ -6,6 +6,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <limits>
 #include <ostream>
 #include <string>
 
@@ -283,6 +284,28 @@ TEST(FormatDatePattern, DoubleByteCharactersAreNotReadAsLetters) {
 }
 
 // --- Regional settings -----------------------------------------------------------------------
+
+// Nothing reaches these today, yet the conversions never fail: every field at either end of int.
+TEST(FormatDatePattern, TotalOverEveryDateTime) {
+  constexpr int kMin = std::numeric_limits<int>::min();
+  constexpr int kMax = std::numeric_limits<int>::max();
+  for (int a : {kMin, -1, 0, 13, kMax}) {
+    for (int b : {kMin, kMax}) {
+      DateTime value{a, a, b, b, a, b, a};
+      std::string text = Format("yyyy yy mmmm mmm mm dddd ddd dd hh nn ss zzz am/pm c tt", value);
+      EXPECT_FALSE(text.empty());
+    }
+  }
+  // A two-digit year in a window around a year outside the calendar is no valid date.
+  for (int year : {kMin, kMax}) {
+    DateTime now{year, 1, 1, 0, 0, 0, 0};
+    EXPECT_EQ(ParseHostDate("01/02/03", CLocaleRegionalSettings(), now), now);
+  }
+  // The week repeats every 400 years, however far out.
+  EXPECT_EQ(Format("dddd", Day(kMax, 12, 31)), "Tuesday");
+  EXPECT_EQ(Format("dddd", Day(kMax - 400, 12, 31)), Format("dddd", Day(2047, 12, 31)));
+  EXPECT_EQ(Format("mmmm|mmm", Day(2008, kMin, 1)), "|");
+}
 
 TEST(RegionalSettings, StrftimeFormsBecomePatterns) {
   EXPECT_EQ(PatternFromStrftime("%Y-%m-%d"), "yyyy-MM-dd");

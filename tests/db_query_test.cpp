@@ -147,6 +147,81 @@ TEST(CodePage, ConvertsBothWaysAndShowsWhatCannotBeShownAsQuestionMarks) {
   EXPECT_EQ(utf8.ToUtf8("\xE4\xB8\xAD"), "\xE4\xB8\xAD");
 }
 
+// One "?" for each invalid sequence, and nothing valid lost after it, in every code page.
+struct InvalidBytesCase {
+  const char* codeset;
+  bool toUtf8;  // host text to the database, or the database's text back to the host
+  std::string in;
+  std::string out;
+};
+
+TEST(CodePage, InvalidSequencesBecomeOneQuestionMarkAndReadingResumes) {
+  const InvalidBytesCase kCases[] = {
+      {"UTF-8", true,
+       "Surg\xE0"
+       "ery",
+       "Surg?ery"},
+      {"UTF-8", true,
+       "a\xE4\xB8"
+       "b",
+       "a?b"},  // cut short
+      {"UTF-8", true,
+       "\xC0\xAF"
+       "x",
+       "?x"},  // overlong
+      {"UTF-8", true,
+       "\xED\xA0\x80"
+       "x",
+       "?x"},  // surrogate
+      {"UTF-8", true,
+       "\xF4\x90\x80\x80"
+       "x",
+       "?x"},  // above U+10FFFF
+      {"UTF-8", false, "\x80\x80ok\xFF", "?ok?"},
+      {"UTF-8", true, "\xE4\xB8\xAD\xF0\x9F\x98\x80", "\xE4\xB8\xAD\xF0\x9F\x98\x80"},
+      {"GBK", false,
+       "\xE0"
+       "AB-Wang",
+       "?AB-Wang"},
+      {"GBK", false,
+       "\xE4\xB8\xAD\xE4\xB8"
+       "A",
+       "\xD6\xD0?A"},
+      {"GBK", true, "\x81 x", "? x"},
+      {"GB18030", true,
+       "\x81\x30"
+       "A",
+       "?0A"},
+      {"BIG5", true, "\xFF\x2D", "?-"},
+      {"BIG5", false, "\xFF\x2D", "?-"},
+      {"SHIFT_JIS", true,
+       "\xA0"
+       "A",
+       "?A"},
+      {"EUC-JP", true, "\x8E x", "? x"},
+      {"CP1252", true, "\x81x", "?x"},
+      {"ISO-8859-1", false, "caf\xE9!", "caf?!"},
+  };
+  for (const auto& c : kCases) {
+    TextConverter converter(c.codeset);
+    EXPECT_EQ(c.toUtf8 ? converter.ToUtf8(c.in) : converter.FromUtf8(c.in), c.out)
+        << c.codeset << (c.toUtf8 ? " to UTF-8: " : " from UTF-8: ") << c.in;
+  }
+}
+
+TEST(CodePage, TheCLocaleStoresOnlyValidText) {
+  ScopedEnvironment all("LC_ALL", "C");
+  TrialDatabase db;
+  DbConnection connection({db.server(), "", ""});
+  ASSERT_TRUE(connection.Connect());
+  DbQuery query(connection);
+  query.SetStatement(
+      "Insert Into Emr_Unit(ID,UnitName) Values(1,'Surg\xE0"
+      "ery')");
+  query.RunCommand();
+  EXPECT_EQ(db.Scalar("SELECT hex(UnitName) FROM Emr_Unit"), "537572673F657279");
+}
+
 TEST(CodePage, TextIsStoredAsUtf8AndReadBackInTheHostsCodePage) {
   ScopedEnvironment all("LC_ALL", "zh_CN.GB18030");
   TrialDatabase db;

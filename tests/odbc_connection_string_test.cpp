@@ -58,10 +58,14 @@ TEST(OdbcValueQuoting, FreeTdsRuleKeepsBracesAndRefusesWhatWouldEndTheValue) {
   EXPECT_EQ(QuoteOdbcValue("};", OdbcQuoting::kFreeTds), std::nullopt);
 }
 
-TEST(OdbcValueQuoting, UnknownDriverRefusesEveryClosingBrace) {
-  EXPECT_EQ(QuoteOdbcValue("a;b", OdbcQuoting::kUnknown), "{a;b}");
-  EXPECT_EQ(QuoteOdbcValue("{a", OdbcQuoting::kUnknown), "{{a}");
-  EXPECT_EQ(QuoteOdbcValue("a}b", OdbcQuoting::kUnknown), std::nullopt);
+// Some drivers ignore braces and read a ";" anywhere as the end of the value: a value that such a
+// driver could read as syntax is never sent.
+TEST(OdbcValueQuoting, UnknownDriverGetsOnlyValuesWithoutSyntax) {
+  EXPECT_EQ(QuoteOdbcValue("pa ss-w.rd!", OdbcQuoting::kUnknown), "pa ss-w.rd!");
+  for (const char* value : {"x;LoadExt=/tmp/evil.so;", "a;b", "a=b", "{a", "a}", "{a}", " lead",
+                            "trail ", "a\nb", "a\rb", "a\x7F"}) {
+    EXPECT_EQ(QuoteOdbcValue(value, OdbcQuoting::kUnknown), std::nullopt) << value;
+  }
 }
 
 // Whatever is carried comes back as exactly the one value under the driver's own reading; for an
@@ -88,14 +92,24 @@ TEST(OdbcValueQuoting, AttributeRaisesForAValueTheDriverCannotCarry) {
   EXPECT_THROW(OdbcAttribute("PWD", "a};b", OdbcQuoting::kFreeTds), DbError);
 }
 
-TEST(OdbcDriverRule, FollowsTheDriverNameOrLibrary) {
-  EXPECT_EQ(QuotingForDriver("FreeTDS"), OdbcQuoting::kFreeTds);
-  EXPECT_EQ(QuotingForDriver("{FreeTDS}"), OdbcQuoting::kFreeTds);
-  EXPECT_EQ(QuotingForDriver("/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so"),
-            OdbcQuoting::kFreeTds);
-  EXPECT_EQ(QuotingForDriver("ODBC Driver 18 for SQL Server"), OdbcQuoting::kStandard);
-  EXPECT_EQ(QuotingForDriver("SQLite3"), OdbcQuoting::kStandard);
-  EXPECT_EQ(QuotingForDriver(""), OdbcQuoting::kUnknown);
+TEST(OdbcDriverRule, OnlyKnownDriversGetARule) {
+  const std::pair<const char*, OdbcQuoting> kDrivers[] = {
+      {"FreeTDS", OdbcQuoting::kFreeTds},
+      {"{FreeTDS}", OdbcQuoting::kFreeTds},
+      {"/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so", OdbcQuoting::kFreeTds},
+      {"ODBC Driver 18 for SQL Server", OdbcQuoting::kStandard},
+      {"{ODBC Driver 17 for SQL Server}", OdbcQuoting::kStandard},
+      {"SQL Server", OdbcQuoting::kStandard},
+      {"SQL Server Native Client 11.0", OdbcQuoting::kStandard},
+      {"/opt/microsoft/msodbcsql18/lib64/libmsodbcsql-18.3.so.2.1", OdbcQuoting::kStandard},
+      {"C:\\Windows\\system32\\sqlsrv32.dll", OdbcQuoting::kStandard},
+      {"SQLite3", OdbcQuoting::kUnknown},
+      {"/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so", OdbcQuoting::kUnknown},
+      {"PostgreSQL Unicode", OdbcQuoting::kUnknown},
+      {"SQL Server Lookalike", OdbcQuoting::kUnknown},
+      {"", OdbcQuoting::kUnknown},
+  };
+  for (const auto& [driver, rule] : kDrivers) EXPECT_EQ(QuotingForDriver(driver), rule) << driver;
 }
 
 TEST(OdbcConnectionStringParse, ReadsKeysValuesAndBracedValues) {
@@ -130,7 +144,10 @@ TEST(OdbcDataSourceConnectionString, AppendsLoginAndPasswordQuotedForTheDriver) 
             "DSN=emr;UID=u;PWD={p;x};");
   EXPECT_EQ(DataSourceConnectionString("Driver=X;", "u", "a}b", OdbcQuoting::kStandard),
             "Driver=X;UID=u;PWD={a}}b};");
-  EXPECT_THROW(DataSourceConnectionString("DSN=emr", "u", "a}b", OdbcQuoting::kUnknown), DbError);
+  EXPECT_EQ(DataSourceConnectionString("DSN=emr", "u", "p", OdbcQuoting::kUnknown),
+            "DSN=emr;UID=u;PWD=p;");
+  EXPECT_THROW(DataSourceConnectionString("DSN=emr", "u", "a;b", OdbcQuoting::kUnknown), DbError);
+  EXPECT_THROW(DataSourceConnectionString("DSN=emr", "a=b", "p", OdbcQuoting::kUnknown), DbError);
   // A braced value the caller left open would swallow the login and password.
   EXPECT_THROW(DataSourceConnectionString("Driver=X;Database={x", "u", "p", OdbcQuoting::kStandard),
                DbError);
