@@ -29,7 +29,8 @@ if(NOT EXISTS ${_sqlite_source})
   endif()
   file(SHA256 ${_tarball} _sha256)
   if(NOT _sha256 STREQUAL WARDLINK_SQLITE_TARBALL_SHA256)
-    message(FATAL_ERROR "${_tarball}: SHA-256 ${_sha256}, expected ${WARDLINK_SQLITE_TARBALL_SHA256}")
+    message(FATAL_ERROR
+            "${_tarball}: SHA-256 ${_sha256}, expected ${WARDLINK_SQLITE_TARBALL_SHA256}")
   endif()
   file(ARCHIVE_EXTRACT INPUT ${_tarball} DESTINATION ${_sqlite_dir}
        PATTERNS ${WARDLINK_SQLITE_TARBALL_NAME}/sqlite3.c ${WARDLINK_SQLITE_TARBALL_NAME}/sqlite3.h)
