@@ -4,8 +4,8 @@ BUILD := build
 ASAN_BUILD := build-sanitize
 DEMO_DB := $(BUILD)/demo.db
 
-.PHONY: all deps build build-sanitize demo check test test-sanitize clean deps-windows windows \
-  check-windows
+.PHONY: all deps build build-sanitize demo check test test-sanitize clean bench deps-windows \
+  windows check-windows
 
 all: build
 
@@ -49,3 +49,12 @@ check-windows: windows build
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(WINDOWS_BUILD)
+
+# The benchmark: the library against a floor program on SQLite alone. BENCH_MILLION=1 adds the
+# run at a million stays (several minutes more and about a gigabyte of disk).
+BENCH_DIR := $(BUILD)/bench-data
+bench: deps
+	./scripts/install-deps.sh bench
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS) --target wardlink_bench
+	$(BUILD)/bench/wardlink_bench run $(BENCH_DIR) $(if $(BENCH_MILLION),--million)

@@ -24,7 +24,28 @@ void AppendUtf8(std::string& out, char32_t code) {
   }
 }
 
+thread_local CodesetScope* tCodesetScope = nullptr;
+
 }  // namespace
+
+CodesetScope::CodesetScope() : outer_(tCodesetScope) { tCodesetScope = this; }
+CodesetScope::~CodesetScope() { tCodesetScope = outer_; }
+
+std::string EnvironmentCodeset() {
+  if (tCodesetScope == nullptr) return ReadEnvironmentCodeset();
+  if (!tCodesetScope->codeset_) tCodesetScope->codeset_ = ReadEnvironmentCodeset();
+  return *tCodesetScope->codeset_;
+}
+
+bool TextConverter::PassesUnchanged(std::string_view hostText) const {
+  if (!utf8Host_) return false;
+  for (size_t pos = 0; pos < hostText.size();) {
+    size_t length = Utf8CharacterLength(hostText, pos);
+    if (length == 0) return false;
+    pos += length;
+  }
+  return true;
+}
 
 size_t Utf8CharacterLength(std::string_view text, size_t pos) {
   auto at = [&](size_t i) { return static_cast<unsigned char>(text[pos + i]); };

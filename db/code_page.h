@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -10,6 +11,24 @@ namespace wardlink {
 // codeset of the environment's locale (LC_ALL, LC_CTYPE, LANG), with the C/POSIX locale counted
 // as UTF-8, read without touching the process's locale.
 std::string EnvironmentCodeset();
+
+// The platform's own reading of it, each time anew.
+std::string ReadEnvironmentCodeset();
+
+// While one exists on a thread, EnvironmentCodeset() on that thread reads the environment once and
+// then answers from memory: the span of one export call, which several parts ask.
+class CodesetScope {
+ public:
+  CodesetScope();
+  ~CodesetScope();
+  CodesetScope(const CodesetScope&) = delete;
+  CodesetScope& operator=(const CodesetScope&) = delete;
+
+ private:
+  friend std::string EnvironmentCodeset();
+  std::optional<std::string> codeset_;
+  CodesetScope* outer_;
+};
 
 // Converts text between the host's code page and UTF-8 or UTF-16. A character the target cannot
 // show becomes "?"; so does each byte sequence that is not valid in the source, UTF-8 included,
@@ -27,6 +46,9 @@ class TextConverter {
   std::u16string ToUtf16(std::string_view hostText) const;
   std::string FromUtf16(std::u16string_view utf16Text) const;
   const std::string& codeset() const { return codeset_; }
+  // True when ToUtf8 gives `hostText` back unchanged (valid UTF-8 host text), so that it can be
+  // used where it is.
+  bool PassesUnchanged(std::string_view hostText) const;
 
  private:
   struct Codec;  // the platform's conversion state

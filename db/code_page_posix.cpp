@@ -68,7 +68,7 @@ std::string Convert(iconv_t cd, std::string_view in, bool sourceIsUtf8) {
 
 }  // namespace
 
-std::string EnvironmentCodeset() {
+std::string ReadEnvironmentCodeset() {
   std::string name = LocaleName();
   if (name == "C" || name == "POSIX") return "UTF-8";
   locale_t locale = newlocale(LC_CTYPE_MASK, name.c_str(), static_cast<locale_t>(nullptr));

@@ -48,7 +48,7 @@ bool DecodeCharacter(UINT codePage, std::string_view text, size_t& pos, std::u16
 
 }  // namespace
 
-std::string EnvironmentCodeset() { return "CP" + std::to_string(GetACP()); }
+std::string ReadEnvironmentCodeset() { return "CP" + std::to_string(GetACP()); }
 
 std::string SqliteFileName(std::string_view hostPath) { return TextConverter().ToUtf8(hostPath); }
 

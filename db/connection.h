@@ -34,6 +34,7 @@ class DbConnection {
   void CommitTransaction();
   void RollBackTransaction();
 
+  bool IsConnected() const noexcept { return backend_ != nullptr; }
   // The open backend; raises DbError when not connected.
   DbBackend& backend();
 

@@ -56,22 +56,90 @@ void DbQuery::AppendStatementLine(std::string_view line) {
 
 void DbQuery::SetText(std::string text) {
   CloseResult();
-  ParsedStatement parsed = ParseNamedParameters(text);
   text_ = std::move(text);
-  markedText_ = std::move(parsed.text);
-  parameterNames_ = std::move(parsed.parameters);
-  values_.assign(parameterNames_.size(), std::nullopt);
+  // The dialect is known once the connection is open; a text set before is rewritten when run.
+  dialectKnown_ = connection_.IsConnected();
+  Scan(dialectKnown_ && connection_.backend().dialect() == Dialect::kSqlite);
+  IndexNames();
+  values_.assign(parameterNames_.size(), DbValue{});
+  bound_.assign(parameterNames_.size(), false);
 }
 
-void DbQuery::Bind(std::string_view name, const DbValue& value) {
-  bool found = false;
-  for (size_t i = 0; i < parameterNames_.size(); ++i) {
-    if (EqualsIgnoringCase(parameterNames_[i], name)) {
-      values_[i] = value;
-      found = true;
+void DbQuery::Scan(bool rewriteForSqlite) {
+  parameterNames_.clear();
+  backendText_.clear();
+  backendTextRewritten_ = rewriteForSqlite;
+  std::string_view text = text_;
+  ScanStatement(text, rewriteForSqlite, backendText_, [&](size_t begin, size_t end) {
+    parameterNames_.push_back(text.substr(begin, end - begin));
+  });
+}
+
+namespace {
+
+// Names are ASCII: compared without regard to ASCII case, hashed alike.
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x == y) continue;
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+uint32_t NameHash(std::string_view name) {
+  uint32_t hash = 2166136261u;
+  for (char c : name) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+  }
+  return hash;
+}
+
+}  // namespace
+
+void DbQuery::IndexNames() {
+  size_t size = 8;
+  while (size < parameterNames_.size() * 2) size *= 2;
+  nameSlots_.assign(size, 0);
+  sameName_.assign(parameterNames_.size(), 0);
+  std::vector<uint32_t> lastOfName(parameterNames_.size(), 0);
+  for (uint32_t marker = 0; marker < parameterNames_.size(); ++marker) {
+    for (size_t slot = NameHash(parameterNames_[marker]) & (size - 1);;
+         slot = (slot + 1) & (size - 1)) {
+      uint32_t first = nameSlots_[slot];
+      if (first == 0) {
+        nameSlots_[slot] = marker + 1;
+        lastOfName[marker] = marker + 1;
+        break;
+      }
+      if (SameName(parameterNames_[first - 1], parameterNames_[marker])) {
+        sameName_[lastOfName[first - 1] - 1] = marker + 1;
+        lastOfName[first - 1] = marker + 1;
+        break;
+      }
     }
   }
-  if (!found) throw DbError("parameter " + std::string(name) + " not found in the statement");
+}
+
+void DbQuery::Bind(std::string_view name, DbValue value) {
+  if (nameSlots_.empty()) throw DbError("no statement to bind " + std::string(name) + " to");
+  const size_t mask = nameSlots_.size() - 1;
+  for (size_t slot = NameHash(name) & mask; nameSlots_[slot] != 0; slot = (slot + 1) & mask) {
+    uint32_t marker = nameSlots_[slot];
+    if (!SameName(parameterNames_[marker - 1], name)) continue;
+    for (; sameName_[marker - 1] != 0; marker = sameName_[marker - 1]) {
+      values_[marker - 1] = value;
+      bound_[marker - 1] = true;
+    }
+    values_[marker - 1] = std::move(value);
+    bound_[marker - 1] = true;
+    return;
+  }
+  throw DbError("parameter " + std::string(name) + " not found in the statement");
 }
 
 void DbQuery::BindText(std::string_view name, std::string_view value) {
@@ -86,24 +154,22 @@ void DbQuery::BindDateTime(std::string_view name, const DateTime& value) {
   Bind(name, value);
 }
 
-std::vector<DbValue> DbQuery::ParameterValues() const {
-  std::vector<DbValue> values;
-  values.reserve(values_.size());
-  for (size_t i = 0; i < values_.size(); ++i) {
-    if (!values_[i]) throw DbError("parameter " + parameterNames_[i] + " has no value");
-    values.push_back(*values_[i]);
+const std::vector<DbValue>& DbQuery::ParameterValues() const {
+  for (size_t i = 0; i < bound_.size(); ++i) {
+    if (!bound_[i]) throw DbError("parameter " + std::string(parameterNames_[i]) + " has no value");
   }
-  return values;
+  return values_;
 }
 
-std::string DbQuery::BackendText() const {
-  DbBackend& backend = connection_.backend();
-  return backend.dialect() == Dialect::kSqlite ? RewriteForSqlite(markedText_) : markedText_;
+const std::string& DbQuery::BackendText() {
+  bool sqlite = connection_.backend().dialect() == Dialect::kSqlite;
+  if (!dialectKnown_ && sqlite != backendTextRewritten_) Scan(sqlite);
+  return backendText_;
 }
 
 void DbQuery::RunQuery() {
   CloseResult();
-  std::vector<DbValue> values = ParameterValues();
+  const std::vector<DbValue>& values = ParameterValues();
   NotifyStatementObserver(text_);
   result_ = connection_.backend().Query(BackendText(), values);
   row_ = 0;
@@ -111,7 +177,7 @@ void DbQuery::RunQuery() {
 
 void DbQuery::RunCommand() {
   CloseResult();
-  std::vector<DbValue> values = ParameterValues();
+  const std::vector<DbValue>& values = ParameterValues();
   NotifyStatementObserver(text_);
   connection_.backend().Execute(BackendText(), values);
 }
@@ -149,7 +215,7 @@ const DbValue& DbQuery::CellAt(size_t column) const {
 const DbValue& DbQuery::Cell(std::string_view name) const {
   if (!result_) throw DbError("no open result");
   for (size_t i = 0; i < result_->columns.size(); ++i) {
-    if (EqualsIgnoringCase(result_->columns[i], name)) return CellAt(i);
+    if (SameName(result_->columns[i], name)) return CellAt(i);
   }
   throw DbError("column " + std::string(name) + " not found");
 }

@@ -54,17 +54,27 @@ class DbQuery {
 
  private:
   void SetText(std::string text);
-  void Bind(std::string_view name, const DbValue& value);
-  std::vector<DbValue> ParameterValues() const;
-  std::string BackendText() const;
+  void Scan(bool rewriteForSqlite);
+  void IndexNames();
+  void Bind(std::string_view name, DbValue value);
+  const std::vector<DbValue>& ParameterValues() const;
+  const std::string& BackendText();
   const DbValue& Cell(std::string_view name) const;
   const DbValue& CellAt(size_t column) const;
 
   DbConnection& connection_;
   std::string text_;
-  std::vector<std::string> parameterNames_;     // in order of appearance
-  std::string markedText_;                      // the text with `?` markers
-  std::vector<std::optional<DbValue>> values_;  // one per marker
+  std::vector<std::string_view> parameterNames_;  // into text_, in order of appearance
+  // Markers by name, without regard to case, so that binding by name takes the same time however
+  // many markers there are: an open-addressed table of each name's first marker, and for every
+  // marker the next one with the same name (both as index + 1; 0 for none).
+  std::vector<uint32_t> nameSlots_;
+  std::vector<uint32_t> sameName_;
+  std::string backendText_;  // the text with `?` markers, in the backend's dialect
+  bool backendTextRewritten_ = false;
+  bool dialectKnown_ = false;
+  std::vector<DbValue> values_;  // one per marker
+  std::vector<bool> bound_;
   std::optional<ResultSet> result_;
   size_t row_ = 0;
 };

@@ -133,6 +133,9 @@ struct TableDef {
   std::vector<ColumnDef> columns;
   std::vector<std::string_view> uniqueKey;  // the key an operation checks before it adds
   std::vector<std::string_view> index;      // a lookup index, not unique
+  // The library writes host text to an integer column of this table (the stay record's UnitID):
+  // the empty text is stored as 0 here. Elsewhere an integer column takes integers only.
+  bool textReachesIntegers = false;
 };
 
 // Every table with its columns in declared order (the dictionary tables' order matters: their

@@ -30,7 +30,7 @@ class SqliteBackend final : public DbBackend {
   Dialect dialect() const override { return Dialect::kSqlite; }
 
   ResultSet Query(const std::string& text, const std::vector<DbValue>& parameters) override {
-    StatementHandle statement = Prepare(text, parameters);
+    Statement statement(Prepare(text, parameters));
     ResultSet result;
     int columns = sqlite3_column_count(statement.get());
     for (int i = 0; i < columns; ++i)
@@ -44,7 +44,7 @@ class SqliteBackend final : public DbBackend {
   }
 
   void Execute(const std::string& text, const std::vector<DbValue>& parameters) override {
-    StatementHandle statement = Prepare(text, parameters);
+    Statement statement(Prepare(text, parameters));
     while (Step(statement.get())) {
     }
   }
@@ -67,26 +67,62 @@ class SqliteBackend final : public DbBackend {
  private:
   [[noreturn]] void Fail() const { throw DbError(converter_.FromUtf8(sqlite3_errmsg(db_.get()))); }
 
-  StatementHandle Prepare(const std::string& text, const std::vector<DbValue>& parameters) {
-    std::string utf8 = converter_.ToUtf8(text);
-    sqlite3_stmt* raw = nullptr;
-    const char* tail = nullptr;
-    if (sqlite3_prepare_v2(db_.get(), utf8.c_str(), static_cast<int>(utf8.size()), &raw, &tail) !=
-        SQLITE_OK)
-      Fail();
-    StatementHandle statement(raw);
-    if (!statement) throw DbError("empty statement");
-    // One statement per call: anything after it would otherwise be silently ignored.
-    for (; tail != nullptr && *tail != '\0'; ++tail) {
-      if (*tail != ' ' && *tail != '\t' && *tail != '\r' && *tail != '\n' && *tail != ';')
-        throw DbError("more than one statement in one text");
+  // The statement in use, reset (and its values dropped) when the run ends, so that it holds no
+  // lock and points at no freed text.
+  class Statement {
+   public:
+    explicit Statement(sqlite3_stmt* statement) : statement_(statement) {}
+    ~Statement() {
+      sqlite3_reset(statement_);
+      sqlite3_clear_bindings(statement_);
     }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    sqlite3_stmt* get() const { return statement_; }
+
+   private:
+    sqlite3_stmt* statement_;
+  };
+
+  // The same text as the last statement runs the prepared statement again (a statement executed
+  // twice with new values); any other text replaces it.
+  sqlite3_stmt* Prepare(const std::string& text, const std::vector<DbValue>& parameters) {
+    const std::string* utf8 = &text;
+    std::string converted;
+    if (!converter_.PassesUnchanged(text)) {
+      converted = converter_.ToUtf8(text);
+      utf8 = &converted;
+    }
+    if (!prepared_ || *utf8 != preparedText_) {
+      prepared_.reset();
+      preparedText_.clear();
+      sqlite3_stmt* raw = nullptr;
+      const char* tail = nullptr;
+      if (sqlite3_prepare_v2(db_.get(), utf8->c_str(), static_cast<int>(utf8->size()), &raw,
+                             &tail) != SQLITE_OK)
+        Fail();
+      StatementHandle statement(raw);
+      if (!statement) throw DbError("empty statement");
+      // One statement per call: anything after it would otherwise be silently ignored.
+      for (; tail != nullptr && *tail != '\0'; ++tail) {
+        if (*tail != ' ' && *tail != '\t' && *tail != '\r' && *tail != '\n' && *tail != ';')
+          throw DbError("more than one statement in one text");
+      }
+      prepared_ = std::move(statement);
+      preparedText_ = *utf8;
+    }
+    sqlite3_stmt* raw = prepared_.get();
     if (sqlite3_bind_parameter_count(raw) != static_cast<int>(parameters.size()))
       throw DbError("statement has " + std::to_string(sqlite3_bind_parameter_count(raw)) +
                     " parameter markers but " + std::to_string(parameters.size()) + " values");
-    for (size_t i = 0; i < parameters.size(); ++i)
-      Bind(raw, static_cast<int>(i) + 1, parameters[i]);
-    return statement;
+    try {
+      for (size_t i = 0; i < parameters.size(); ++i)
+        Bind(raw, static_cast<int>(i) + 1, parameters[i]);
+    } catch (...) {
+      sqlite3_clear_bindings(raw);
+      throw;
+    }
+    return raw;
   }
 
   void Bind(sqlite3_stmt* statement, int index, const DbValue& value) {
@@ -96,6 +132,10 @@ class SqliteBackend final : public DbBackend {
           if constexpr (std::is_same_v<T, std::monostate>) {
             return sqlite3_bind_null(statement, index);
           } else if constexpr (std::is_same_v<T, std::string>) {
+            // The values outlive the run: valid UTF-8 host text is bound where it is.
+            if (converter_.PassesUnchanged(v))
+              return sqlite3_bind_text(statement, index, v.data(), static_cast<int>(v.size()),
+                                       SQLITE_STATIC);
             std::string utf8 = converter_.ToUtf8(v);
             return sqlite3_bind_text(statement, index, utf8.data(), static_cast<int>(utf8.size()),
                                      SQLITE_TRANSIENT);
@@ -139,6 +179,8 @@ class SqliteBackend final : public DbBackend {
 
   DatabaseHandle db_;
   TextConverter converter_;
+  StatementHandle prepared_;  // declared after the database: finalized before it closes
+  std::string preparedText_;
 };
 
 DatabaseHandle OpenHandle(const std::string& path, int flags) {
@@ -155,8 +197,13 @@ DatabaseHandle OpenHandle(const std::string& path, int flags) {
 }  // namespace
 
 std::unique_ptr<DbBackend> OpenSqliteBackend(const std::string& path) {
-  auto backend =
-      std::make_unique<SqliteBackend>(OpenHandle(SqliteFileName(path), SQLITE_OPEN_READWRITE));
+  DatabaseHandle db = OpenHandle(SqliteFileName(path), SQLITE_OPEN_READWRITE);
+  // Every call's connection is the last one to close; a checkpoint there would cost every write
+  // call more syncs. The writer that takes the log past the threshold moves it into the database
+  // instead, and a committed call is already safe in the synced log.
+  sqlite3_db_config(db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+  sqlite3_wal_autocheckpoint(db.get(), kWalAutoCheckpointPages);
+  auto backend = std::make_unique<SqliteBackend>(std::move(db));
   // Committed data survives a crash of the process or the machine. Reading the schema here also
   // makes a file that is not a database fail the connection step rather than the first statement.
   backend->Run("PRAGMA synchronous=FULL");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,14 @@ ParsedStatement ParseNamedParameters(std::string_view text);
 // The two rewrites SQLite needs, outside quoted literals only: "Delete T Where" gains "From", and
 // the schema prefix "dbo." is dropped.
 std::string RewriteForSqlite(std::string_view text);
+
+// Both of the above in one pass over `text`, appending to `out`: parameters become `?` markers
+// (each reported as the [begin, end) of its name in `text`; none when `onParameter` is empty),
+// and with `rewriteForSqlite` the rewrites follow. The same as RewriteForSqlite of
+// ParseNamedParameters' text.
+using ParameterSink = std::function<void(size_t begin, size_t end)>;
+void ScanStatement(std::string_view text, bool rewriteForSqlite, std::string& out,
+                   const ParameterSink& onParameter);
 
 // Names compare without regard to ASCII case (table, column and parameter names).
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);

@@ -54,10 +54,12 @@ void AppendTable(const schema::TableDef& table, std::string& script) {
       script += column.defaultValue;
     }
     if (column.kind == ColumnKind::kInteger) {
-      // An integer column refuses text that is not an integer, as SQL Server's int does; the
-      // empty text passes here and the triggers below store it as 0.
-      script += " CHECK (typeof(" + std::string(column.name) + ") IN ('integer', 'null') OR " +
-                std::string(column.name) + " = '')";
+      // An integer column refuses text that is not an integer, as SQL Server's int does. Where
+      // the library writes host text to an integer column, the empty text passes here and the
+      // triggers below store it as 0; elsewhere only integers reach these columns.
+      script += " CHECK (typeof(" + std::string(column.name) + ") IN ('integer', 'null')";
+      if (table.textReachesIntegers) script += " OR " + std::string(column.name) + " = ''";
+      script += ")";
       integerColumns.push_back(column.name);
     }
     if (i + 1 < table.columns.size() || !table.uniqueKey.empty()) script += ',';
@@ -70,7 +72,7 @@ void AppendTable(const schema::TableDef& table, std::string& script) {
     script += "CREATE INDEX " + std::string(table.name) + "_Lookup ON " + std::string(table.name) +
               " (" + Join(table.index) + ");\n";
   }
-  if (integerColumns.empty()) return;
+  if (integerColumns.empty() || !table.textReachesIntegers) return;
   std::string condition;
   std::string assignments;
   for (auto name : integerColumns) {
@@ -83,10 +85,11 @@ void AppendTable(const schema::TableDef& table, std::string& script) {
     assignments +=
         column + " = CASE WHEN typeof(" + column + ") = 'text' THEN 0 ELSE " + column + " END";
   }
-  for (std::string_view event : {"INSERT", "UPDATE"}) {
-    script += "CREATE TRIGGER " + std::string(table.name) + "_EmptyAsZero_" + std::string(event) +
-              " AFTER " + std::string(event) + " ON " + std::string(table.name) + " WHEN " +
-              condition + " BEGIN UPDATE " + std::string(table.name) + " SET " + assignments +
+  // The update trigger watches the integer columns only, so that other updates never run it.
+  for (std::string event : {std::string("INSERT"), "UPDATE OF " + Join(integerColumns)}) {
+    script += "CREATE TRIGGER " + std::string(table.name) + "_EmptyAsZero_" + event.substr(0, 6) +
+              " AFTER " + event + " ON " + std::string(table.name) + " WHEN " + condition +
+              " BEGIN UPDATE " + std::string(table.name) + " SET " + assignments +
               " WHERE rowid = NEW.rowid; END;\n";
   }
 }

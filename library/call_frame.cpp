@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "db/code_page.h"
 #include "library/com_scope.h"
 #include "library/last_error.h"
 
@@ -12,6 +13,7 @@ int32_t RunExport(const HostConnectionArgs& args, const ExportBody& body) noexce
   int32_t result = 0;
   try {
     [[maybe_unused]] ComScope com;
+    [[maybe_unused]] CodesetScope codeset;
     // Declared in this order so that the clean-up closes the query before the connection.
     DbConnection connection({Text(args.server), Text(args.login), Text(args.password)});
     if (!connection.Connect()) return kConnectionFailed;

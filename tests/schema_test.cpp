@@ -50,6 +50,27 @@ TEST(Schema, IntegerColumnsRefuseTextStoreEmptyAsZeroAndConvertDigits) {
   db.Exec("INSERT INTO Emr_Unit (ID) VALUES (1)");
   EXPECT_THROW(db.Exec("UPDATE Emr_Unit SET ID = '1.5'"), std::runtime_error);
   EXPECT_THROW(db.Exec("INSERT INTO Emr_Unit (ID) VALUES (2.5)"), std::runtime_error);
+  // Only the stay record takes host text in an integer column; elsewhere the empty text is refused.
+  EXPECT_THROW(db.Exec("INSERT INTO Emr_Unit (ID) VALUES ('')"), std::runtime_error);
+}
+
+// Every stay's rows are found by ZhuYuanNo, and a department's references by UnitID, through an
+// index: the cost of a call does not grow with the number of stays.
+TEST(Schema, StaysAndDepartmentReferencesAreFoundThroughAnIndex) {
+  TrialDatabase db;
+  std::vector<std::pair<std::string, std::string>> lookups = {
+      {"Emr_User", "UnitID"}, {"Emr_illArea", "UnitID"}, {"Emr_Doc_Emr_Info", "UnitID"}};
+  for (const auto& table : schema::AllTables()) {
+    for (const auto& column : table.columns)
+      if (column.name == schema::kColZhuYuanNo) lookups.emplace_back(table.name, column.name);
+  }
+  EXPECT_EQ(lookups.size(), 16u);  // three by UnitID, thirteen tables by stay
+  for (const auto& [table, column] : lookups) {
+    auto plan = db.Rows("EXPLAIN QUERY PLAN SELECT * FROM " + table + " WHERE " + column + " = 1");
+    ASSERT_EQ(plan.size(), 1u) << table;
+    EXPECT_TRUE(plan[0][3].starts_with("SEARCH") && plan[0][3].find(" INDEX ") != std::string::npos)
+        << table << "." << column << ": " << plan[0][3];
+  }
 }
 
 TEST(Schema, KeysCompareWithoutRegardToCaseAndRefuseDuplicates) {

@@ -81,5 +81,25 @@ TEST(SqlServerScript, IsPlainTransactSql) {
   EXPECT_EQ(script.substr(script.size() - 20), "COMMIT TRANSACTION;\n");
 }
 
+// The same lookups as the trial database: a stay's rows by ZhuYuanNo (the unique key where there is
+// one) and a department's references by UnitID.
+TEST(SqlServerScript, IndexesEveryStayTableAndTheDepartmentReferences) {
+  std::string script = SqlServerTrialScript();
+  for (const char* index :
+       {"Emr_User_Lookup ON dbo.Emr_User (UnitID)",
+        "Emr_illArea_Lookup ON dbo.Emr_illArea (UnitID)",
+        "Emr_Doc_Emr_Info_Lookup ON dbo.Emr_Doc_Emr_Info (UnitID)",
+        "Emr_Doc_Emr_StateInfo_Lookup ON dbo.Emr_Doc_Emr_StateInfo (ZhuYuanNo)"})
+    EXPECT_NE(script.find("CREATE INDEX " + std::string(index) + ";"), std::string::npos) << index;
+  for (auto table : schema::kWiderSystemTables) {
+    std::string name(table);
+    EXPECT_NE(script.find("CREATE INDEX " + name + "_Lookup ON dbo." + name + " (ZhuYuanNo);"),
+              std::string::npos)
+        << name;
+  }
+  EXPECT_NE(script.find("CONSTRAINT UQ_Emr_Doc_Emr_InfoList UNIQUE (ZhuYuanNo)"),
+            std::string::npos);
+}
+
 }  // namespace
 }  // namespace wardlink::testing

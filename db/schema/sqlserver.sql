@@ -20,12 +20,14 @@ CREATE TABLE dbo.Emr_User (
   ZhiCheng nvarchar(4000) NULL,
   CONSTRAINT UQ_Emr_User UNIQUE (UserID)
 );
+CREATE INDEX Emr_User_Lookup ON dbo.Emr_User (UnitID);
 CREATE TABLE dbo.Emr_illArea (
   UnitID int NULL,
   ID int NOT NULL,
   iaName nvarchar(4000) NULL,
   CONSTRAINT UQ_Emr_illArea UNIQUE (ID)
 );
+CREATE INDEX Emr_illArea_Lookup ON dbo.Emr_illArea (UnitID);
 CREATE TABLE dbo.Emr_IllBed (
   UnitID int NULL,
   illAreaID int NULL,
@@ -148,6 +150,7 @@ CREATE TABLE dbo.Emr_Doc_Emr_Info (
   ShangKouYuHe nvarchar(4000) NULL,
   CONSTRAINT UQ_Emr_Doc_Emr_Info UNIQUE (ZhuYuanNo)
 );
+CREATE INDEX Emr_Doc_Emr_Info_Lookup ON dbo.Emr_Doc_Emr_Info (UnitID);
 CREATE TABLE dbo.Emr_Doc_Emr_Event (
   ZhuYuanNo nvarchar(255) NULL,
   SequenceNumber int NULL,
@@ -157,39 +160,49 @@ CREATE TABLE dbo.Emr_Doc_Emr_Event (
 );
 CREATE INDEX Emr_Doc_Emr_Event_Lookup ON dbo.Emr_Doc_Emr_Event (ZhuYuanNo, SequenceNumber);
 CREATE TABLE dbo.Emr_Doc_Emr_StateInfo (
-  ZhuYuanNo nvarchar(4000) NULL,
+  ZhuYuanNo nvarchar(255) NULL,
   SequenceNumber int NULL,
   BingQingMiaoShu nvarchar(4000) NULL,
   BeginDate datetime2(3) NULL,
   Memo nvarchar(4000) NULL
 );
+CREATE INDEX Emr_Doc_Emr_StateInfo_Lookup ON dbo.Emr_Doc_Emr_StateInfo (ZhuYuanNo);
 CREATE TABLE dbo.Emr_Doc_Emr (
-  ZhuYuanNo nvarchar(4000) NULL
+  ZhuYuanNo nvarchar(255) NULL
 );
+CREATE INDEX Emr_Doc_Emr_Lookup ON dbo.Emr_Doc_Emr (ZhuYuanNo);
 CREATE TABLE dbo.Emr_Doc_Emr_FB (
-  ZhuYuanNo nvarchar(4000) NULL
+  ZhuYuanNo nvarchar(255) NULL
 );
+CREATE INDEX Emr_Doc_Emr_FB_Lookup ON dbo.Emr_Doc_Emr_FB (ZhuYuanNo);
 CREATE TABLE dbo.Emr_Doc_FuJian (
-  ZhuYuanNo nvarchar(4000) NULL
+  ZhuYuanNo nvarchar(255) NULL
 );
+CREATE INDEX Emr_Doc_FuJian_Lookup ON dbo.Emr_Doc_FuJian (ZhuYuanNo);
 CREATE TABLE dbo.Emr_BingLiPingFen (
-  ZhuYuanNo nvarchar(4000) NULL
+  ZhuYuanNo nvarchar(255) NULL
 );
+CREATE INDEX Emr_BingLiPingFen_Lookup ON dbo.Emr_BingLiPingFen (ZhuYuanNo);
 CREATE TABLE dbo.Emr_DocStruct (
-  ZhuYuanNo nvarchar(4000) NULL
+  ZhuYuanNo nvarchar(255) NULL
 );
+CREATE INDEX Emr_DocStruct_Lookup ON dbo.Emr_DocStruct (ZhuYuanNo);
 CREATE TABLE dbo.Emr_Doc_TiWen (
-  ZhuYuanNo nvarchar(4000) NULL
+  ZhuYuanNo nvarchar(255) NULL
 );
+CREATE INDEX Emr_Doc_TiWen_Lookup ON dbo.Emr_Doc_TiWen (ZhuYuanNo);
 CREATE TABLE dbo.Emr_BingLiJianKong (
-  ZhuYuanNo nvarchar(4000) NULL
+  ZhuYuanNo nvarchar(255) NULL
 );
+CREATE INDEX Emr_BingLiJianKong_Lookup ON dbo.Emr_BingLiJianKong (ZhuYuanNo);
 CREATE TABLE dbo.EMR_CHAKANBINGLIAPPLY_Fb (
-  ZhuYuanNo nvarchar(4000) NULL
+  ZhuYuanNo nvarchar(255) NULL
 );
+CREATE INDEX EMR_CHAKANBINGLIAPPLY_Fb_Lookup ON dbo.EMR_CHAKANBINGLIAPPLY_Fb (ZhuYuanNo);
 CREATE TABLE dbo.Emr_SimpleClient_Change (
-  ZhuYuanNo nvarchar(4000) NULL
+  ZhuYuanNo nvarchar(255) NULL
 );
+CREATE INDEX Emr_SimpleClient_Change_Lookup ON dbo.Emr_SimpleClient_Change (ZhuYuanNo);
 INSERT INTO dbo.EMR_FORMATDATETYPE (ID, UserDefault) VALUES (1, 1);
 INSERT INTO dbo.EMR_FORMATDATE (FormatDateTypeID, UserDefault, FormatDateTime_Show, FormatDateTime_Input) VALUES (1, 1, N'yyyy-MM-dd HH:mm', N'yyyy-MM-dd HH:mm');
 COMMIT TRANSACTION;
