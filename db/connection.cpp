@@ -3,10 +3,10 @@
 #include <exception>
 #include <string_view>
 
-#include "db/code_page.h"
 #include "db/db_error.h"
 #include "db/odbc_backend.h"
 #include "db/odbc_connection_string.h"
+#include "db/odbc_platform.h"
 #include "db/sqlite_backend.h"
 #include "db/statement_observer.h"
 
@@ -24,7 +24,7 @@ std::string OdbcConnectionString(const ConnectionArgs& args) {
       return OdbcDataSourceConnectionString(server.substr(kOdbcPrefix.size()), args.login,
                                             args.password);
     }
-    return SqlServerConnectionString(server, args.login, args.password, EnvironmentCodeset());
+    return HostSqlServerConnectionString(server, args.login, args.password);
   } catch (const DbError& error) {
     throw DbError(std::string("connection string refused: ") + error.what());
   }

@@ -204,7 +204,7 @@ DatabaseHandle OpenHandle(const std::string& path, int flags) {
 }  // namespace
 
 std::unique_ptr<DbBackend> OpenSqliteBackend(const std::string& path) {
-  DatabaseHandle db = OpenHandle(path, SQLITE_OPEN_READWRITE);
+  DatabaseHandle db = OpenHandle(SqliteFileName(path), SQLITE_OPEN_READWRITE);
   // Every call's connection is the last one to close; a checkpoint there would cost every write
   // call more syncs. The writer that takes the log past the threshold moves it into the database
   // instead, and a committed call is already safe in the synced log.
@@ -224,7 +224,7 @@ std::unique_ptr<DbBackend> OpenSqliteBackend(const std::string& path) {
 }
 
 void CreateSqliteDatabase(const std::string& path, const std::string& script) {
-  DatabaseHandle db = OpenHandle(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+  DatabaseHandle db = OpenHandle(SqliteFileName(path), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
   char* message = nullptr;
   if (sqlite3_exec(db.get(), script.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
     std::string error = message != nullptr ? message : sqlite3_errmsg(db.get());
