@@ -4,22 +4,29 @@ BUILD := build
 ASAN_BUILD := build-sanitize
 DEMO_DB := $(BUILD)/demo.db
 
-.PHONY: all deps build build-sanitize demo check test test-sanitize clean bench
+.PHONY: all deps build build-sanitize demo check test test-sanitize clean configure tool install bench \
+  deps-windows windows check-windows
 
 all: build
 
 deps:
 	./scripts/install-deps.sh
 
-build: deps
+configure: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: configure
 	cmake --build $(BUILD) -j $(JOBS)
+
+# The library and the tool only: what `demo` and `install` need, without the test suite.
+tool: configure
+	cmake --build $(BUILD) -j $(JOBS) --target wardlink wardlink_host wardlink_man
 
 build-sanitize: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DWARDLINK_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
-demo: build
+demo: tool
 	rm -f $(DEMO_DB) $(DEMO_DB)-wal $(DEMO_DB)-shm
 	$(BUILD)/tools/wardlink create-trial sqlite:$(DEMO_DB)
 	$(BUILD)/tools/wardlink demo sqlite:$(DEMO_DB)
@@ -30,16 +37,60 @@ test: build
 test-sanitize: build-sanitize
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
-check: test test-sanitize
+# Fuzzing: the core library and the libFuzzer targets built with clang (ASan+UBSan); a short run
+# of each target in `make check`, a longer one in `make fuzz`.
+FUZZ_BUILD := build-fuzz
+CHECK_FUZZ_SECONDS ?= 10
+FUZZ_SECONDS ?= 300
+
+.PHONY: build-fuzz check-fuzz fuzz
+
+build-fuzz:
+	./scripts/install-deps.sh build fuzz
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DWARDLINK_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+check-fuzz: build-fuzz
+	tests/fuzz/run.sh $(FUZZ_BUILD) $(CHECK_FUZZ_SECONDS) $(JOBS)
+
+fuzz: build-fuzz
+	tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(JOBS)
+
+check: test test-sanitize check-fuzz check-windows
+
+# The leak run at full length: 10^5 calls in one process (make check makes 10^4).
+.PHONY: check-long
+check-long: build
+	WARDLINK_LEAK_CALLS=100000 TMPDIR=$${TMPDIR:-/dev/shm} \
+	  $(BUILD)/tests/reliability/wardlink_reliability_tests --gtest_filter='Leaks.*'
+
+# make install PREFIX=/opt/wardlink (default /usr/local; DESTDIR is honoured)
+PREFIX ?= /usr/local
+install: tool
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The 32-bit Windows DLL, cross-built; the host runs it under Wine (check-windows).
+WINDOWS_BUILD := build-windows
+
+deps-windows:
+	./scripts/install-deps.sh windows
+
+windows: deps-windows
+	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+	  -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+
+check-windows: windows build
+	./scripts/check-windows.sh $(WINDOWS_BUILD) $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD)
 
 # The benchmark: the library against a floor program on SQLite alone. BENCH_MILLION=1 adds the
 # run at a million stays (several minutes more and about a gigabyte of disk).
 BENCH_DIR := $(BUILD)/bench-data
-bench: deps
+bench: configure
 	./scripts/install-deps.sh bench
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS) --target wardlink_bench
 	$(BUILD)/bench/wardlink_bench run $(BENCH_DIR) $(if $(BENCH_MILLION),--million)

@@ -1,35 +1,52 @@
 #include "db/code_page.h"
 
-#include <langinfo.h>
-#include <locale.h>
-
-#include <algorithm>
-#include <cerrno>
-#include <cstdlib>
-
-#include "db/db_error.h"
-#include "db/statement_text.h"
-
 namespace wardlink {
 
 namespace {
 
-std::string LocaleName() {
-  for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
-    const char* value = std::getenv(variable);
-    if (value != nullptr && *value != '\0') return value;
-  }
-  return "C";
-}
-
-bool IsUtf8Name(std::string_view codeset) {
-  return EqualsIgnoringCase(codeset, "UTF-8") || EqualsIgnoringCase(codeset, "UTF8");
-}
-
 bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
-// Length of the well-formed UTF-8 character at `pos` (no overlong forms, no surrogates, nothing
-// above U+10FFFF), or 0 when none starts there.
+void AppendUtf8(std::string& out, char32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+thread_local CodesetScope* tCodesetScope = nullptr;
+
+}  // namespace
+
+CodesetScope::CodesetScope() : outer_(tCodesetScope) { tCodesetScope = this; }
+CodesetScope::~CodesetScope() { tCodesetScope = outer_; }
+
+std::string EnvironmentCodeset() {
+  if (tCodesetScope == nullptr) return ReadEnvironmentCodeset();
+  if (!tCodesetScope->codeset_) tCodesetScope->codeset_ = ReadEnvironmentCodeset();
+  return *tCodesetScope->codeset_;
+}
+
+bool TextConverter::PassesUnchanged(std::string_view hostText) const {
+  if (!utf8Host_) return false;
+  for (size_t pos = 0; pos < hostText.size();) {
+    size_t length = Utf8CharacterLength(hostText, pos);
+    if (length == 0) return false;
+    pos += length;
+  }
+  return true;
+}
+
 size_t Utf8CharacterLength(std::string_view text, size_t pos) {
   auto at = [&](size_t i) { return static_cast<unsigned char>(text[pos + i]); };
   unsigned char lead = at(0);
@@ -56,8 +73,6 @@ size_t Utf8CharacterLength(std::string_view text, size_t pos) {
   return length;
 }
 
-// `text` with each invalid sequence replaced by one "?"; reading resumes at the next byte that can
-// start a character, so that no valid character after a bad byte is lost.
 std::string ValidUtf8(std::string_view text) {
   std::string valid;
   valid.reserve(text.size());
@@ -75,111 +90,43 @@ std::string ValidUtf8(std::string_view text) {
   return valid;
 }
 
-// `in` converted by `cd`, "?" for what the target cannot show or the source does not hold. A UTF-8
-// source must already be valid, so that what iconv stops at is a whole character to skip; any
-// other source resumes at the byte after the one iconv stopped at.
-std::string Convert(iconv_t cd, std::string_view in, bool sourceIsUtf8) {
-  std::string out;
-  out.resize(in.size() * 4 + 16);
-  char* inPtr = const_cast<char*>(in.data());
-  size_t inLeft = in.size();
-  char* outPtr = out.data();
-  size_t outLeft = out.size();
-  auto grow = [&] {
-    size_t used = static_cast<size_t>(outPtr - out.data());
-    out.resize(out.size() * 2);
-    outPtr = out.data() + used;
-    outLeft = out.size() - used;
-  };
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  while (inLeft > 0) {
-    if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1)) break;
-    if (errno == E2BIG) {
-      grow();
-      continue;
+std::u16string Utf8ToUtf16(std::string_view utf8Text) {
+  std::string valid = ValidUtf8(utf8Text);
+  std::u16string out;
+  out.reserve(valid.size());
+  for (size_t pos = 0; pos < valid.size();) {
+    size_t length = Utf8CharacterLength(valid, pos);
+    auto lead = static_cast<unsigned char>(valid[pos]);
+    char32_t code = length == 1 ? lead : lead & (0x3F >> (length - 1));
+    for (size_t i = 1; i < length; ++i)
+      code = (code << 6) | (static_cast<unsigned char>(valid[pos + i]) & 0x3F);
+    pos += length;
+    if (code < 0x10000) {
+      out += static_cast<char16_t>(code);
+    } else {
+      code -= 0x10000;
+      out += static_cast<char16_t>(0xD800 | (code >> 10));
+      out += static_cast<char16_t>(0xDC00 | (code & 0x3FF));
     }
-    // EILSEQ, or EINVAL for a sequence cut short: one "?" in its place.
-    size_t skip = 1;
-    if (sourceIsUtf8) {
-      size_t pos = static_cast<size_t>(inPtr - in.data());
-      skip = std::max<size_t>(1, Utf8CharacterLength(in, pos));
-    }
-    inPtr += skip;
-    inLeft -= skip;
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    if (outLeft == 0) grow();
-    *outPtr++ = '?';
-    --outLeft;
   }
-  out.resize(static_cast<size_t>(outPtr - out.data()));
   return out;
 }
 
-thread_local CodesetScope* tCodesetScope = nullptr;
-
-std::string ReadEnvironmentCodeset() {
-  std::string name = LocaleName();
-  if (name == "C" || name == "POSIX") return "UTF-8";
-  locale_t locale = newlocale(LC_CTYPE_MASK, name.c_str(), static_cast<locale_t>(nullptr));
-  if (locale != static_cast<locale_t>(nullptr)) {
-    std::string codeset = nl_langinfo_l(CODESET, locale);
-    freelocale(locale);
-    if (codeset == "ANSI_X3.4-1968") return "UTF-8";  // the C locale under another name
-    return codeset;
+std::string Utf16ToUtf8(std::u16string_view utf16Text) {
+  std::string out;
+  out.reserve(utf16Text.size());
+  for (size_t pos = 0; pos < utf16Text.size(); ++pos) {
+    char32_t unit = utf16Text[pos];
+    if (unit >= 0xD800 && unit <= 0xDBFF && pos + 1 < utf16Text.size() &&
+        utf16Text[pos + 1] >= 0xDC00 && utf16Text[pos + 1] <= 0xDFFF) {
+      AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (utf16Text[++pos] - 0xDC00));
+    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+      out += '?';
+    } else {
+      AppendUtf8(out, unit);
+    }
   }
-  // Locale not installed here: take the codeset the name spells out, if any.
-  size_t dot = name.find('.');
-  if (dot == std::string::npos) return "UTF-8";
-  size_t at = name.find('@', dot);
-  return name.substr(dot + 1, at == std::string::npos ? std::string::npos : at - dot - 1);
-}
-
-}  // namespace
-
-CodesetScope::CodesetScope() : outer_(tCodesetScope) { tCodesetScope = this; }
-CodesetScope::~CodesetScope() { tCodesetScope = outer_; }
-
-std::string EnvironmentCodeset() {
-  if (tCodesetScope == nullptr) return ReadEnvironmentCodeset();
-  if (!tCodesetScope->codeset_) tCodesetScope->codeset_ = ReadEnvironmentCodeset();
-  return *tCodesetScope->codeset_;
-}
-
-TextConverter::TextConverter(std::string codeset) : codeset_(std::move(codeset)) {
-  utf8Host_ = IsUtf8Name(codeset_);
-  if (utf8Host_) return;
-  toUtf8_ = iconv_open("UTF-8", codeset_.c_str());
-  fromUtf8_ = iconv_open(codeset_.c_str(), "UTF-8");
-  if (toUtf8_ == reinterpret_cast<iconv_t>(-1) || fromUtf8_ == reinterpret_cast<iconv_t>(-1)) {
-    if (toUtf8_ != reinterpret_cast<iconv_t>(-1)) iconv_close(toUtf8_);
-    if (fromUtf8_ != reinterpret_cast<iconv_t>(-1)) iconv_close(fromUtf8_);
-    throw DbError("code page " + codeset_ + " is not supported");
-  }
-}
-
-TextConverter::~TextConverter() {
-  if (toUtf8_ != reinterpret_cast<iconv_t>(-1)) iconv_close(toUtf8_);
-  if (fromUtf8_ != reinterpret_cast<iconv_t>(-1)) iconv_close(fromUtf8_);
-}
-
-bool TextConverter::PassesUnchanged(std::string_view hostText) const {
-  if (!utf8Host_) return false;
-  for (size_t pos = 0; pos < hostText.size();) {
-    size_t length = Utf8CharacterLength(hostText, pos);
-    if (length == 0) return false;
-    pos += length;
-  }
-  return true;
-}
-
-std::string TextConverter::ToUtf8(std::string_view hostText) const {
-  if (utf8Host_) return ValidUtf8(hostText);
-  return Convert(toUtf8_, hostText, false);
-}
-
-std::string TextConverter::FromUtf8(std::string_view utf8Text) const {
-  if (utf8Host_) return ValidUtf8(utf8Text);
-  return Convert(fromUtf8_, ValidUtf8(utf8Text), true);
+  return out;
 }
 
 }  // namespace wardlink

@@ -3,11 +3,12 @@
 #include <exception>
 #include <string_view>
 
-#include "db/code_page.h"
 #include "db/db_error.h"
 #include "db/odbc_backend.h"
 #include "db/odbc_connection_string.h"
+#include "db/odbc_platform.h"
 #include "db/sqlite_backend.h"
+#include "db/statement_observer.h"
 
 namespace wardlink {
 
@@ -16,16 +17,40 @@ namespace {
 constexpr std::string_view kSqlitePrefix = "sqlite:";
 constexpr std::string_view kOdbcPrefix = "odbc:";
 
+std::string OdbcConnectionString(const ConnectionArgs& args) {
+  std::string_view server = args.server;
+  try {
+    if (server.starts_with(kOdbcPrefix)) {
+      return OdbcDataSourceConnectionString(server.substr(kOdbcPrefix.size()), args.login,
+                                            args.password);
+    }
+    return HostSqlServerConnectionString(server, args.login, args.password);
+  } catch (const DbError& error) {
+    throw DbError(std::string("connection string refused: ") + error.what());
+  }
+}
+
 std::unique_ptr<DbBackend> OpenBackend(const ConnectionArgs& args) {
   std::string_view server = args.server;
   if (server.starts_with(kSqlitePrefix))
     return OpenSqliteBackend(std::string(server.substr(kSqlitePrefix.size())));
-  if (server.starts_with(kOdbcPrefix)) {
-    return OpenOdbcBackend(OdbcDataSourceConnectionString(server.substr(kOdbcPrefix.size()),
-                                                          args.login, args.password));
-  }
-  return OpenOdbcBackend(
-      SqlServerConnectionString(server, args.login, args.password, EnvironmentCodeset()));
+  return OpenOdbcBackend(OdbcConnectionString(args));
+}
+
+// A file path given without its prefix reaches for a server of that name; say so.
+bool LooksLikeFilePath(std::string_view server) {
+  return !server.starts_with(kOdbcPrefix) && !server.starts_with(kSqlitePrefix) &&
+         (server.find('/') != std::string_view::npos || server.ends_with(".db"));
+}
+
+// Every occurrence of the password, should a driver ever echo it.
+std::string WithoutPassword(std::string text, std::string_view password) {
+  if (password.empty()) return text;
+  constexpr std::string_view kMask = "***";
+  for (size_t at = text.find(password); at != std::string::npos;
+       at = text.find(password, at + kMask.size()))
+    text.replace(at, password.size(), kMask);
+  return text;
 }
 
 }  // namespace
@@ -36,12 +61,23 @@ DbConnection::~DbConnection() { Disconnect(); }
 
 bool DbConnection::Connect() noexcept {
   try {
+    failure_.clear();
     backend_ = OpenBackend(args_);
     return true;
+  } catch (const std::exception& error) {
+    backend_.reset();
+    try {
+      std::string reason = error.what();
+      if (LooksLikeFilePath(args_.server))
+        reason += " (a SQLite database file is given as sqlite:" + args_.server + ")";
+      failure_ = WithoutPassword(std::move(reason), args_.password);
+    } catch (...) {
+      failure_.clear();  // out of memory: the failed step still stands
+    }
   } catch (...) {
     backend_.reset();
-    return false;
   }
+  return false;
 }
 
 void DbConnection::Disconnect() noexcept { backend_.reset(); }
@@ -51,8 +87,14 @@ DbBackend& DbConnection::backend() {
   return *backend_;
 }
 
-void DbConnection::StartTransaction() { backend().BeginTransaction(); }
-void DbConnection::CommitTransaction() { backend().CommitTransaction(); }
+void DbConnection::StartTransaction() {
+  RunFailureInjector("BEGIN");
+  backend().BeginTransaction();
+}
+void DbConnection::CommitTransaction() {
+  RunFailureInjector("COMMIT");
+  backend().CommitTransaction();
+}
 void DbConnection::RollBackTransaction() { backend().RollbackTransaction(); }
 
 Transaction::Transaction(DbConnection& connection) : connection_(connection) {

@@ -28,6 +28,8 @@ class DbConnection {
   // The connection step: false when the connection cannot be opened for any reason. Never
   // prompts and never raises.
   bool Connect() noexcept;
+  // Why the last Connect() failed, with the password masked; empty after a success.
+  const std::string& failure() const { return failure_; }
   void Disconnect() noexcept;
 
   void StartTransaction();
@@ -41,6 +43,7 @@ class DbConnection {
  private:
   ConnectionArgs args_;
   std::unique_ptr<DbBackend> backend_;
+  std::string failure_;
 };
 
 // A transaction that rolls back in its destructor unless Commit() ran.

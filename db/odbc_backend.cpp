@@ -1,9 +1,5 @@
 #include "db/odbc_backend.h"
 
-#include <odbcinst.h>
-#include <sql.h>
-#include <sqlext.h>
-
 #include <array>
 #include <limits>
 #include <optional>
@@ -11,50 +7,23 @@
 #include <utility>
 #include <vector>
 
-#include "db/code_page.h"
 #include "db/db_error.h"
+#include "db/odbc_platform.h"
 #include "db/statement_text.h"
 
 namespace wardlink {
 
 namespace {
 
-// Texts cross the driver's narrow interface. FreeTDS is told the host's code page
-// (ClientCharset), so host text goes through unchanged; the SQLite driver reads and writes UTF-8.
-class DriverText {
- public:
-  explicit DriverText(bool utf8) {
-    if (utf8) converter_.emplace();
-  }
-  std::string ToDriver(std::string_view host) const {
-    return converter_ ? converter_->ToUtf8(host) : std::string(host);
-  }
-  std::string FromDriver(std::string_view driver) const {
-    return converter_ ? converter_->FromUtf8(driver) : std::string(driver);
-  }
-
- private:
-  std::optional<TextConverter> converter_;
-};
-
-SQLCHAR* Chars(std::string& text) { return reinterpret_cast<SQLCHAR*>(text.data()); }
-
 // The diagnostic records of a handle, each as "[SQLSTATE] message".
-std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle, const DriverText* text) {
+std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle, const DriverText& text) {
   std::string joined;
   if (handle == SQL_NULL_HANDLE) return joined;
   for (SQLSMALLINT record = 1;; ++record) {
-    std::array<SQLCHAR, SQL_SQLSTATE_SIZE + 1> state{};
-    SQLINTEGER nativeError = 0;
-    std::string message(SQL_MAX_MESSAGE_LENGTH, '\0');
-    SQLSMALLINT length = 0;
-    SQLRETURN rc = SQLGetDiagRec(type, handle, record, state.data(), &nativeError, Chars(message),
-                                 static_cast<SQLSMALLINT>(message.size()), &length);
-    if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) break;
-    message.resize(std::min<size_t>(static_cast<size_t>(length), message.size() - 1));
+    std::optional<std::string> diagnostic = OdbcDiagnostic(type, handle, record, text);
+    if (!diagnostic) break;
     if (!joined.empty()) joined += "; ";
-    joined += "[" + std::string(reinterpret_cast<const char*>(state.data())) + "] ";
-    joined += text != nullptr ? text->FromDriver(message) : message;
+    joined += *diagnostic;
   }
   return joined;
 }
@@ -63,7 +32,8 @@ std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle, const DriverText* te
 void Check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle, std::string_view what,
            const DriverText* text = nullptr) {
   if (SQL_SUCCEEDED(rc)) return;
-  std::string message = Diagnostics(type, handle, text);
+  std::string message =
+      text != nullptr ? Diagnostics(type, handle, *text) : Diagnostics(type, handle, DriverText());
   if (message.empty()) message = "no diagnostics (return code " + std::to_string(rc) + ")";
   throw DbError(std::string(what) + " failed: " + message);
 }
@@ -140,6 +110,22 @@ bool IsDateTimeType(SQLSMALLINT type) {
          type == SQL_DATE;
 }
 
+// What a failed connection step means, from the SQLSTATEs of its diagnostics, for the reason a
+// host reads after result 1. A refused login also reports "unable to connect": it goes first.
+std::string_view ConnectFailureKind(std::string_view diagnostics) {
+  auto has = [&](std::string_view state) {
+    return diagnostics.find("[" + std::string(state) + "]") != std::string_view::npos;
+  };
+  if (has("28000")) return "login refused";
+  // unixODBC reports a driver library it cannot load as a warning (01000) only.
+  if (has("IM002") || has("IM003") || has("IM004") ||
+      diagnostics.find("Can't open lib") != std::string_view::npos)
+    return "driver or DSN not found";
+  if (has("08001") || has("08S01") || has("HYT00") || has("HYT01")) return "server unreachable";
+  if (has("08004")) return "connection refused by the server";
+  return "connection failed";
+}
+
 // The login time-out must be set before the connection is opened.
 void SetLoginTimeout(SQLHANDLE connection) {
   Check(SQLSetConnectAttr(
@@ -154,19 +140,16 @@ class OdbcBackend final : public DbBackend {
   explicit OdbcBackend(const std::string& connectionString)
       : environment_(SQL_NULL_HANDLE), connection_(Prepared(environment_.get())) {
     SetLoginTimeout(connection_.get());
-    std::string text = connectionString;
-    SQLRETURN rc = SQLDriverConnect(connection_.get(), nullptr, Chars(text),
-                                    static_cast<SQLSMALLINT>(text.size()), nullptr, 0, nullptr,
-                                    SQL_DRIVER_NOPROMPT);
-    Check(rc, SQL_HANDLE_DBC, connection_.get(), "connecting");
+    SQLRETURN rc = OdbcDriverConnect(connection_.get(), DriverText(), connectionString);
+    if (!SQL_SUCCEEDED(rc)) {
+      std::string message = Diagnostics(SQL_HANDLE_DBC, connection_.get(), DriverText());
+      throw DbError(std::string(ConnectFailureKind(message)) + ": " + message);
+    }
     connected_ = true;
 
-    std::string dbms(256, '\0');
-    SQLSMALLINT length = 0;
-    Check(SQLGetInfo(connection_.get(), SQL_DBMS_NAME, dbms.data(),
-                     static_cast<SQLSMALLINT>(dbms.size()), &length),
-          SQL_HANDLE_DBC, connection_.get(), "reading the DBMS name");
-    dbms.resize(std::min<size_t>(static_cast<size_t>(length), dbms.size() - 1));
+    std::string dbms;
+    Check(OdbcInfoText(connection_.get(), SQL_DBMS_NAME, DriverText(), dbms), SQL_HANDLE_DBC,
+          connection_.get(), "reading the DBMS name");
     bool sqlite = false;
     for (size_t i = 0; i + 6 <= dbms.size(); ++i)
       sqlite = sqlite || EqualsIgnoringCase(std::string_view(dbms).substr(i, 6), "sqlite");
@@ -210,17 +193,12 @@ class OdbcBackend final : public DbBackend {
     }
     std::vector<std::pair<SQLSMALLINT, SQLSMALLINT>> types;  // SQL type, decimal digits
     for (SQLUSMALLINT i = 1; i <= static_cast<SQLUSMALLINT>(columns); ++i) {
-      std::string name(256, '\0');
-      SQLSMALLINT nameLength = 0;
+      std::string name;
       SQLSMALLINT type = 0;
-      SQLULEN size = 0;
       SQLSMALLINT digits = 0;
-      SQLSMALLINT nullable = 0;
-      Check(SQLDescribeCol(statement, i, Chars(name), static_cast<SQLSMALLINT>(name.size()),
-                           &nameLength, &type, &size, &digits, &nullable),
-            SQL_HANDLE_STMT, statement, "describing a column", &*text_);
-      name.resize(std::min<size_t>(static_cast<size_t>(nameLength), name.size() - 1));
-      result.columns.push_back(text_->FromDriver(name));
+      Check(OdbcDescribeColumn(statement, i, *text_, name, type, digits), SQL_HANDLE_STMT,
+            statement, "describing a column", &*text_);
+      result.columns.push_back(std::move(name));
       types.emplace_back(type, digits);
     }
     for (;;) {
@@ -290,12 +268,12 @@ class OdbcBackend final : public DbBackend {
   Execution Run(const std::string& text, const std::vector<DbValue>& parameters) {
     Execution execution{StatementHandle(connection_.get()), {}};
     SQLHANDLE statement = execution.statement.get();
-    std::string driverText = text_->ToDriver(text);
-    if (driverText.size() > static_cast<size_t>(std::numeric_limits<SQLINTEGER>::max()))
+    // The driver's form of the text takes up to four bytes for each of the host's.
+    if (text.size() > static_cast<size_t>(std::numeric_limits<SQLINTEGER>::max()) / 4)
       throw DbError("statement too long");
     // Errors of data-changing statements may show only at execution, so both steps are checked.
-    Check(SQLPrepare(statement, Chars(driverText), static_cast<SQLINTEGER>(driverText.size())),
-          SQL_HANDLE_STMT, statement, "preparing the statement", &*text_);
+    Check(OdbcPrepare(statement, *text_, text), SQL_HANDLE_STMT, statement,
+          "preparing the statement", &*text_);
     // Sized once: the driver keeps pointers into the buffers until execution.
     execution.buffers.resize(parameters.size());
     for (size_t i = 0; i < parameters.size(); ++i)
@@ -318,7 +296,7 @@ class OdbcBackend final : public DbBackend {
 
   void Bind(SQLHANDLE statement, SQLUSMALLINT index, const DbValue& value,
             ParameterBuffer& buffer) {
-    SQLSMALLINT cType = SQL_C_CHAR;
+    SQLSMALLINT cType = kDriverTextType;
     SQLSMALLINT sqlType = SQL_VARCHAR;
     SQLULEN columnSize = 1;
     SQLSMALLINT digits = 0;
@@ -332,8 +310,8 @@ class OdbcBackend final : public DbBackend {
           } else if constexpr (std::is_same_v<T, std::string>) {
             buffer.text = text_->ToDriver(v);
             // Long texts go as long data; SQL Server refuses a varchar longer than 8000.
-            sqlType = buffer.text.size() > 8000 ? SQL_LONGVARCHAR : SQL_VARCHAR;
-            columnSize = std::max<SQLULEN>(buffer.text.size(), 1);
+            columnSize = std::max<SQLULEN>(buffer.text.size() / kDriverCharSize, 1);
+            sqlType = columnSize > 8000 ? SQL_LONGVARCHAR : SQL_VARCHAR;
             data = buffer.text.data();
             bufferLength = static_cast<SQLLEN>(buffer.text.size());
             buffer.indicator = bufferLength;
@@ -412,13 +390,14 @@ class OdbcBackend final : public DbBackend {
     std::string collected;
     std::array<char, 4096> piece{};
     for (;;) {
-      SQLRETURN rc = SQLGetData(statement, column, SQL_C_CHAR, piece.data(),
+      SQLRETURN rc = SQLGetData(statement, column, kDriverTextType, piece.data(),
                                 static_cast<SQLLEN>(piece.size()), &indicator);
       if (rc == SQL_NO_DATA) break;
       Check(rc, SQL_HANDLE_STMT, statement, "reading a column", &*text_);
       if (indicator == SQL_NULL_DATA) return std::monostate{};
       bool truncated = indicator == SQL_NO_TOTAL || indicator >= static_cast<SQLLEN>(piece.size());
-      size_t got = truncated ? piece.size() - 1 : static_cast<size_t>(indicator);
+      // A truncated piece ends in a terminating character.
+      size_t got = truncated ? piece.size() - kDriverCharSize : static_cast<size_t>(indicator);
       collected.append(piece.data(), got);
       if (!truncated) break;
     }
@@ -433,14 +412,6 @@ class OdbcBackend final : public DbBackend {
   std::optional<DriverText> text_;
 };
 
-std::string ProfileString(const std::string& section, const char* key, const char* file) {
-  std::array<char, 1024> value{};
-  int length = SQLGetPrivateProfileString(section.c_str(), key, "", value.data(),
-                                          static_cast<int>(value.size()), file);
-  if (length <= 0) return std::string();
-  return std::string(value.data());
-}
-
 }  // namespace
 
 std::unique_ptr<DbBackend> OpenOdbcBackend(const std::string& connectionString) {
@@ -452,12 +423,12 @@ OdbcQuoting QuotingForDataSource(std::string_view connectionString) {
   if (auto named = OdbcAttributeValue(connectionString, "Driver")) {
     driver = *named;
   } else if (auto dsn = OdbcAttributeValue(connectionString, "DSN")) {
-    driver = ProfileString(*dsn, "Driver", "odbc.ini");
+    driver = DataSourceDriverName(*dsn);
   }
   if (driver.empty()) return OdbcQuoting::kUnknown;
   // The library a name is registered with decides, whatever the name; a name alone only where
   // no library is registered for it (or the driver is given as a library path).
-  std::string library = ProfileString(driver, "Driver", "odbcinst.ini");
+  std::string library = DriverLibraryPath(driver);
   return QuotingForDriver(library.empty() ? driver : library);
 }
 

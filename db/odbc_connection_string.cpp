@@ -161,6 +161,59 @@ std::string SqlServerConnectionString(std::string_view server, std::string_view 
          OdbcAttribute("ClientCharset", codeset, kRule);
 }
 
+namespace {
+
+// The version in a Microsoft driver's name ("ODBC Driver 18 for SQL Server" gives 18, "SQL Server
+// Native Client 11.0" gives 11), ranked so that any "ODBC Driver" comes before any Native Client.
+std::optional<int> MicrosoftDriverRank(std::string_view name) {
+  constexpr std::string_view kOdbcDriver = "odbc driver ";
+  constexpr std::string_view kOdbcSuffix = " for sql server";
+  constexpr std::string_view kNativeClient = "sql server native client ";
+  std::string lower = Lower(name);
+  auto number = [](std::string_view digits) -> std::optional<int> {
+    int value = 0;
+    size_t count = 0;
+    for (; count < digits.size() && std::isdigit(static_cast<unsigned char>(digits[count])) &&
+           value < 100000;
+         ++count)
+      value = value * 10 + (digits[count] - '0');
+    if (count == 0) return std::nullopt;
+    return value;
+  };
+  std::string_view text = lower;
+  if (text.starts_with(kOdbcDriver) && text.ends_with(kOdbcSuffix)) {
+    std::string_view digits =
+        text.substr(kOdbcDriver.size(), text.size() - kOdbcDriver.size() - kOdbcSuffix.size());
+    auto version = number(digits);
+    if (version && std::to_string(*version) == digits) return 1000000 + *version;
+  }
+  if (text.starts_with(kNativeClient)) return number(text.substr(kNativeClient.size()));
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string NewestSqlServerDriver(const std::vector<std::string>& installed) {
+  std::string newest = "SQL Server";
+  int newestRank = -1;
+  for (const std::string& name : installed) {
+    std::optional<int> rank = MicrosoftDriverRank(name);
+    if (rank && *rank > newestRank) {
+      newest = name;
+      newestRank = *rank;
+    }
+  }
+  return newest;
+}
+
+std::string MicrosoftSqlServerConnectionString(std::string_view driver, std::string_view server,
+                                               std::string_view login, std::string_view password) {
+  constexpr OdbcQuoting kRule = OdbcQuoting::kStandard;
+  return OdbcAttribute("Driver", driver, kRule) + OdbcAttribute("Server", server, kRule) +
+         OdbcAttribute("Database", kCatalog, kRule) + OdbcAttribute("UID", login, kRule) +
+         OdbcAttribute("PWD", password, kRule);
+}
+
 std::string DataSourceConnectionString(std::string_view connectionString, std::string_view login,
                                        std::string_view password, OdbcQuoting quoting) {
   std::string text(TrimBlanks(connectionString));

@@ -44,6 +44,16 @@ inline constexpr std::string_view kCatalog = "KLINODB";
 std::string SqlServerConnectionString(std::string_view server, std::string_view login,
                                       std::string_view password, std::string_view codeset);
 
+// The driver a plain server name uses on Windows: the newest of Microsoft's SQL Server drivers
+// among `installed` ("ODBC Driver 18 for SQL Server" before 17, before "SQL Server Native Client
+// 11.0"), or "SQL Server", which every Windows has.
+std::string NewestSqlServerDriver(const std::vector<std::string>& installed);
+
+// The connection string for a SQL Server instance through one of Microsoft's drivers, which follow
+// the ODBC brace rule. Raises DbError when a value cannot be carried.
+std::string MicrosoftSqlServerConnectionString(std::string_view driver, std::string_view server,
+                                               std::string_view login, std::string_view password);
+
 // The caller's own connection string with the login and password appended as UID and PWD.
 std::string DataSourceConnectionString(std::string_view connectionString, std::string_view login,
                                        std::string_view password, OdbcQuoting quoting);

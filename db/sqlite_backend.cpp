@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <type_traits>
 
@@ -26,6 +27,7 @@ class SqliteBackend final : public DbBackend {
   explicit SqliteBackend(DatabaseHandle db) : db_(std::move(db)) {}
 
   Dialect dialect() const override { return Dialect::kSqlite; }
+  int LastErrorCode() const { return sqlite3_errcode(db_.get()); }
 
   ResultSet Query(const std::string& text, const std::vector<DbValue>& parameters) override {
     Statement statement(Prepare(text, parameters));
@@ -185,8 +187,13 @@ DatabaseHandle OpenHandle(const std::string& path, int flags) {
   sqlite3* raw = nullptr;
   int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
   DatabaseHandle db(raw);
-  if (rc != SQLITE_OK)
-    throw DbError(db ? sqlite3_errmsg(db.get()) : "cannot open database " + path);
+  if (rc != SQLITE_OK) {
+    // The reason a host reads after result 1: a missing file is the common mistake.
+    if (db && sqlite3_system_errno(db.get()) == ENOENT)
+      throw DbError("database file not found: " + path);
+    throw DbError("cannot open the database file " + path + ": " +
+                  (db ? sqlite3_errmsg(db.get()) : "out of memory"));
+  }
   sqlite3_extended_result_codes(db.get(), 1);
   sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
   return db;
@@ -211,7 +218,7 @@ void TruncateLogPast(sqlite3* db, int pages) {
 }
 
 std::unique_ptr<DbBackend> OpenSqliteBackend(const std::string& path) {
-  DatabaseHandle db = OpenHandle(path, SQLITE_OPEN_READWRITE);
+  DatabaseHandle db = OpenHandle(SqliteFileName(path), SQLITE_OPEN_READWRITE);
   // Every call's connection is the last one to close; a checkpoint there would cost every write
   // call more syncs. The writer that takes the log past the threshold moves it into the database
   // instead, and a committed call is already safe in the synced log.
@@ -220,13 +227,18 @@ std::unique_ptr<DbBackend> OpenSqliteBackend(const std::string& path) {
   auto backend = std::make_unique<SqliteBackend>(std::move(db));
   // Committed data survives a crash of the process or the machine. Reading the schema here also
   // makes a file that is not a database fail the connection step rather than the first statement.
-  backend->Run("PRAGMA synchronous=FULL");
-  backend->Run("SELECT count(*) FROM sqlite_master");
+  try {
+    backend->Run("PRAGMA synchronous=FULL");
+    backend->Run("SELECT count(*) FROM sqlite_master");
+  } catch (const DbError&) {
+    if (backend->LastErrorCode() == SQLITE_NOTADB) throw DbError("not a database: " + path);
+    throw;
+  }
   return backend;
 }
 
 void CreateSqliteDatabase(const std::string& path, const std::string& script) {
-  DatabaseHandle db = OpenHandle(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+  DatabaseHandle db = OpenHandle(SqliteFileName(path), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
   char* message = nullptr;
   if (sqlite3_exec(db.get(), script.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
     std::string error = message != nullptr ? message : sqlite3_errmsg(db.get());

@@ -12,6 +12,18 @@ using StatementObserver = std::function<void(std::string_view text)>;
 
 // Installs `observer` for the calling thread and returns the one it replaces.
 StatementObserver SetStatementObserver(StatementObserver observer);
+
+// For tests of the failure paths: called with every statement text just before it is sent, and
+// with "BEGIN" and "COMMIT" just before the transaction steps. Whatever it raises takes the place
+// of the database's answer, so that a test can make any one step fail (or end the process there).
+// Per thread and internal like the observer; with none installed the check is one empty test.
+using FailureInjector = std::function<void(std::string_view step)>;
+
+// Installs `injector` for the calling thread and returns the one it replaces.
+FailureInjector SetFailureInjector(FailureInjector injector);
+void RunFailureInjector(std::string_view step);
+
+// Before a statement is sent: the observer, then the injector.
 void NotifyStatementObserver(std::string_view text);
 
 }  // namespace wardlink

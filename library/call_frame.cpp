@@ -16,7 +16,10 @@ int32_t RunExport(const HostConnectionArgs& args, const ExportBody& body) noexce
     [[maybe_unused]] CodesetScope codeset;
     // Declared in this order so that the clean-up closes the query before the connection.
     DbConnection connection({Text(args.server), Text(args.login), Text(args.password)});
-    if (!connection.Connect()) return kConnectionFailed;
+    if (!connection.Connect()) {
+      SetLastError(connection.failure());
+      return kConnectionFailed;
+    }
     DbQuery query(connection);
     result = body(connection, query);
   } catch (const std::exception& error) {

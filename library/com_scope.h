@@ -1,30 +1,19 @@
 #pragma once
 
-#if defined(_WIN32)
-#include <objbase.h>
-#endif
-
 namespace wardlink {
 
-// Initialises COM for the call's thread and releases only what that initialisation established,
-// so that a host's own apartment is never undone. Nothing to do where there is no COM.
+// Initialises COM for the call's thread and releases only what that initialisation established
+// (S_OK or S_FALSE), so that a host thread already in another apartment keeps its own COM.
+// Nothing to do where there is no COM.
 class ComScope {
  public:
-#if defined(_WIN32)
-  ComScope() noexcept : initialised_(SUCCEEDED(CoInitialize(nullptr))) {}
-  ~ComScope() {
-    if (initialised_) CoUninitialize();
-  }
-#else
-  ComScope() noexcept = default;
-#endif
+  ComScope() noexcept;
+  ~ComScope();  // NOLINT(performance-trivially-destructible): not trivial on Windows
   ComScope(const ComScope&) = delete;
   ComScope& operator=(const ComScope&) = delete;
 
  private:
-#if defined(_WIN32)
-  bool initialised_;
-#endif
+  bool initialised_ = false;
 };
 
 }  // namespace wardlink

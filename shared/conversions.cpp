@@ -398,11 +398,16 @@ int32_t ParseHostInt(std::string_view text, int32_t defaultValue) {
   return static_cast<int32_t>(magnitude);
 }
 
+std::optional<DateTime> ScanHostDate(std::string_view text, const RegionalSettings& settings,
+                                     int currentYear) {
+  DateTime date;
+  if (ScanDate(text, settings, currentYear, date)) return date;
+  return std::nullopt;
+}
+
 DateTime ParseHostDate(std::string_view text, const RegionalSettings& settings,
                        const DateTime& now) {
-  DateTime date;
-  if (ScanDate(text, settings, now.year, date)) return date;
-  return now;
+  return ScanHostDate(text, settings, now.year).value_or(now);
 }
 
 DateTime ParseHostDate(std::string_view text, const RegionalSettings& settings) {

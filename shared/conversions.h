@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,9 @@ DateTime ParseHostDate(std::string_view text, const RegionalSettings& settings,
                        const DateTime& now);
 // The same with the local clock read at the moment of the conversion.
 DateTime ParseHostDate(std::string_view text, const RegionalSettings& settings);
+// The date that ParseHostDate reads from `text`, or nothing where it would fall back to `now`.
+std::optional<DateTime> ScanHostDate(std::string_view text, const RegionalSettings& settings,
+                                     int currentYear);
 
 // `value` written by a date pattern (yyyy, MM, dd, HH, mm, ss, zzz, am/pm, quoted text ...); the
 // empty pattern is "c". Never fails.

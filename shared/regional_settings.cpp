@@ -1,46 +1,12 @@
 #include "shared/regional_settings.h"
 
-#include <langinfo.h>
-#include <locale.h>
-
-#include <cstdlib>
 #include <string_view>
 
-#include "db/code_page.h"
 #include "db/statement_text.h"
 
 namespace wardlink {
 
 namespace {
-
-// A locale object of our own, freed on every path; uselocale/setlocale are never called.
-class LocaleHandle {
- public:
-  explicit LocaleHandle(const std::string& name)
-      : locale_(newlocale(LC_TIME_MASK, name.c_str(), static_cast<locale_t>(nullptr))) {}
-  ~LocaleHandle() {
-    if (locale_ != static_cast<locale_t>(nullptr)) freelocale(locale_);
-  }
-  LocaleHandle(const LocaleHandle&) = delete;
-  LocaleHandle& operator=(const LocaleHandle&) = delete;
-
-  bool valid() const { return locale_ != static_cast<locale_t>(nullptr); }
-  std::string Item(nl_item item) const {
-    const char* text = nl_langinfo_l(item, locale_);
-    return text != nullptr ? std::string(text) : std::string();
-  }
-
- private:
-  locale_t locale_;
-};
-
-std::string TimeLocaleName() {
-  for (const char* variable : {"LC_ALL", "LC_TIME", "LANG"}) {
-    const char* value = std::getenv(variable);
-    if (value != nullptr && *value != '\0') return value;
-  }
-  return "C";
-}
 
 bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
@@ -103,15 +69,6 @@ std::string WithoutSeconds(const std::string& form) {
   size_t start = seconds;
   while (start > 0 && form[start - 1] != '%' && !(start >= 2 && form[start - 2] == '%')) --start;
   return form.substr(0, start) + form.substr(seconds + 2);
-}
-
-bool IsDoubleByteCodeset(std::string_view codeset) {
-  for (std::string_view name :
-       {"GBK", "GB2312", "GB18030", "CP936", "BIG5", "BIG5-HKSCS", "BIG5HKSCS", "CP950", "SJIS",
-        "SHIFT_JIS", "SHIFT-JIS", "CP932", "CP949", "UHC", "JOHAB"}) {
-    if (EqualsIgnoringCase(codeset, name)) return true;
-  }
-  return false;
 }
 
 }  // namespace
@@ -214,12 +171,19 @@ std::string PatternFromStrftime(const std::string& strftimeForm) {
 
 RegionalSettings CLocaleRegionalSettings() { return RegionalSettings{}; }
 
-RegionalSettings RegionalSettingsOfLocale(const std::string& localeName) {
-  LocaleHandle locale(localeName);
-  if (!locale.valid()) return CLocaleRegionalSettings();
-  RegionalSettings settings;
-  std::string dateForm = ExpandComposites(locale.Item(D_FMT));
-  std::string timeForm = ExpandComposites(locale.Item(T_FMT));
+bool IsDoubleByteCodeset(std::string_view codeset) {
+  for (std::string_view name :
+       {"GBK", "GB2312", "GB18030", "CP936", "BIG5", "BIG5-HKSCS", "BIG5HKSCS", "CP950", "SJIS",
+        "SHIFT_JIS", "SHIFT-JIS", "CP932", "CP949", "UHC", "JOHAB"}) {
+    if (EqualsIgnoringCase(codeset, name)) return true;
+  }
+  return false;
+}
+
+void ApplyStrftimeForms(RegionalSettings& settings, const std::string& dateFormIn,
+                        const std::string& timeFormIn) {
+  std::string dateForm = ExpandComposites(dateFormIn);
+  std::string timeForm = ExpandComposites(timeFormIn);
   if (!dateForm.empty()) {
     settings.shortDateFormat = PatternFromStrftime(dateForm);
     settings.longDateFormat = "dddd, " + settings.shortDateFormat;
@@ -230,23 +194,79 @@ RegionalSettings RegionalSettingsOfLocale(const std::string& localeName) {
     settings.shortTimeFormat = PatternFromStrftime(WithoutSeconds(timeForm));
     settings.timeSeparator = FirstSeparator(timeForm, ":");
   }
-  for (int i = 0; i < 12; ++i) {
-    settings.shortMonthNames[i] = locale.Item(ABMON_1 + i);
-    settings.longMonthNames[i] = locale.Item(MON_1 + i);
-  }
-  for (int i = 0; i < 7; ++i) {
-    settings.shortDayNames[i] = locale.Item(ABDAY_1 + i);
-    settings.longDayNames[i] = locale.Item(DAY_1 + i);
-  }
-  settings.timeAmString = locale.Item(AM_STR);
-  settings.timePmString = locale.Item(PM_STR);
-  return settings;
 }
 
-RegionalSettings EnvironmentRegionalSettings() {
-  RegionalSettings settings = RegionalSettingsOfLocale(TimeLocaleName());
-  settings.doubleByteCodePage = IsDoubleByteCodeset(EnvironmentCodeset());
-  return settings;
+std::string PatternFromWindowsForm(const std::string& form) {
+  std::string pattern;
+  std::string literal;  // kept in double quotes, so that no letter or separator in it is read
+  auto flushLiteral = [&] {
+    if (literal.empty()) return;
+    pattern += '"' + literal + '"';
+    literal.clear();
+  };
+  auto addLiteral = [&](char c) {
+    if (c != '"') {
+      literal += c;
+      return;
+    }
+    flushLiteral();
+    pattern += "'\"'";
+  };
+  for (size_t i = 0; i < form.size();) {
+    char c = form[i];
+    if (c == '\'') {
+      // '' is a quote; otherwise the text up to the closing quote is literal.
+      if (i + 1 < form.size() && form[i + 1] == '\'') {
+        flushLiteral();
+        pattern += "\"'\"";
+        i += 2;
+        continue;
+      }
+      size_t end = std::min(form.find('\'', i + 1), form.size());
+      for (size_t j = i + 1; j < end; ++j) addLiteral(form[j]);
+      i = end + 1;
+      continue;
+    }
+    size_t run = 1;
+    while (i + run < form.size() && form[i + run] == c) ++run;
+    i += run;
+    std::string element;
+    switch (c) {
+      case 'd':
+      case 'M':
+        element.assign(std::min<size_t>(run, 4), c);
+        break;
+      case 'y':
+        element = run <= 2 ? "yy" : "yyyy";
+        break;
+      case 'h':
+      case 'H':
+      case 's':
+        element.assign(std::min<size_t>(run, 2), c);
+        break;
+      case 'm':  // the minute in a Windows form
+        element.assign(std::min<size_t>(run, 2), 'n');
+        break;
+      case 't':
+        element = "AMPM";
+        break;
+      case 'g':
+        continue;  // the era has no pattern letter
+      default:
+        // Windows shows separators as written; so do we, instead of reading them as ours.
+        if (IsAsciiLetter(c) || c == '"' || c == '/' || c == ':') {
+          for (size_t k = 0; k < run; ++k) addLiteral(c);
+        } else {
+          flushLiteral();
+          pattern.append(run, c);
+        }
+        continue;
+    }
+    flushLiteral();
+    pattern += element;
+  }
+  flushLiteral();
+  return pattern;
 }
 
 }  // namespace wardlink

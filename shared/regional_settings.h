@@ -2,6 +2,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 
 namespace wardlink {
 
@@ -36,15 +37,28 @@ struct RegionalSettings {
 // The settings of the C/POSIX locale: MM/dd/yy with "/" as separator.
 RegionalSettings CLocaleRegionalSettings();
 
-// The settings of the environment's time locale (LC_ALL, LC_TIME, LANG), read through a locale
-// object of its own: the process's locale is neither read nor changed. A locale that cannot be
-// loaded gives the C/POSIX settings.
+// The settings of the host's locale. On Windows the user's regional settings; elsewhere the
+// environment's time locale (LC_ALL, LC_TIME, LANG), read through a locale object of its own, so
+// that the process's locale is neither read nor changed; a locale that cannot be loaded gives the
+// C/POSIX settings.
 RegionalSettings EnvironmentRegionalSettings();
 
-// The same for a named locale ("de_DE.UTF-8"); the C/POSIX settings when it cannot be loaded.
+// The same for a named POSIX locale ("de_DE.UTF-8"); the C/POSIX settings when it cannot be
+// loaded. Not on Windows.
 RegionalSettings RegionalSettingsOfLocale(const std::string& localeName);
 
 // Turns a strftime form of the locale (D_FMT, T_FMT) into the pattern letters above.
 std::string PatternFromStrftime(const std::string& form);
+
+// Sets the date and time forms and separators from a locale's D_FMT and T_FMT.
+void ApplyStrftimeForms(RegionalSettings& settings, const std::string& dateForm,
+                        const std::string& timeForm);
+
+// Turns a Windows locale's date or time form ("yyyy/M/d", "h:mm:ss tt") into the pattern letters
+// above; its literal text and separators stay as written.
+std::string PatternFromWindowsForm(const std::string& form);
+
+// Whether `codeset` names a double-byte code page (GBK, Big5, Shift_JIS, CP936 ...).
+bool IsDoubleByteCodeset(std::string_view codeset);
 
 }  // namespace wardlink

@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <memory>
 #include <set>
+#include <string>
 
 #include "tests/test_support.h"
+#include "wardlink.h"
 
 namespace wardlink::testing {
 namespace {
@@ -56,10 +58,11 @@ const std::set<std::string> kExports = {"AddZhiYe",
                                         "WardLinkLastError",
                                         "GetZhiChengSized",
                                         "GetBingQingMiaoShuSized",
-                                        "GetVictimInfoSized"};
+                                        "GetVictimInfoSized",
+                                        "WardLinkVersion"};
 
 TEST(Exports, TheLibraryExportsExactlyTheTableAndTheExtras) {
-  ASSERT_EQ(kExports.size(), 45u);
+  ASSERT_EQ(kExports.size(), 46u);
   std::string command = std::string("nm -D --defined-only ") + WARDLINK_SHARED_LIBRARY;
   std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
   ASSERT_TRUE(pipe);
@@ -74,6 +77,13 @@ TEST(Exports, TheLibraryExportsExactlyTheTableAndTheExtras) {
       exported.insert(name);
   }
   EXPECT_EQ(exported, kExports);
+}
+
+TEST(Exports, TheLibraryGivesTheVersionOfItsHeader) {
+  EXPECT_STREQ(WardLinkVersion(), WARDLINK_VERSION_STRING);
+  EXPECT_EQ(std::string(WARDLINK_VERSION_STRING), std::to_string(WARDLINK_VERSION_MAJOR) + "." +
+                                                      std::to_string(WARDLINK_VERSION_MINOR) + "." +
+                                                      std::to_string(WARDLINK_VERSION_PATCH));
 }
 
 TEST(Exports, AHostCallsTheSharedLibraryByName) {

@@ -2,6 +2,8 @@
 // as received, in the file named by WARDLINK_RECORDER_LOG ("<length>:<bytes>\n" per connection),
 // reports itself as a SQL Server, accepts every statement, and answers every Select with one
 // column ID and as many rows as the connection string's "Rows=" attribute asks (none by default).
+// It refuses the login "refused" with SQLSTATE 28000, echoing the connection string in its
+// message as a careless driver might.
 #include <sql.h>
 #include <sqlext.h>
 
@@ -16,6 +18,7 @@ namespace {
 struct Environment {};
 struct Connection {
   int rows = 0;
+  std::string refusal;  // the diagnostic message of a refused login
 };
 struct Statement {
   Connection* connection = nullptr;
@@ -114,6 +117,10 @@ SQLRETURN SQL_API SQLDriverConnect(SQLHDBC dbc, SQLHWND, SQLCHAR* in, SQLSMALLIN
   auto* connection = static_cast<Connection*>(dbc);
   size_t rows = text.find("Rows=");
   connection->rows = rows == std::string::npos ? 0 : std::atoi(text.c_str() + rows + 5);
+  if (text.find("UID=refused;") != std::string::npos) {
+    connection->refusal = "Login failed for user 'refused' (" + text + ")";
+    return SQL_ERROR;
+  }
   return CopyOut(text.c_str(), out, outSize, outLength);
 }
 
@@ -134,9 +141,15 @@ SQLRETURN SQL_API SQLGetInfo(SQLHDBC, SQLUSMALLINT type, SQLPOINTER value, SQLSM
   }
 }
 
-SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT, SQLHANDLE, SQLSMALLINT, SQLCHAR*, SQLINTEGER*,
-                                SQLCHAR*, SQLSMALLINT, SQLSMALLINT*) {
-  return SQL_NO_DATA;
+SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record,
+                                SQLCHAR* state, SQLINTEGER* native, SQLCHAR* message,
+                                SQLSMALLINT size, SQLSMALLINT* length) {
+  if (type != SQL_HANDLE_DBC || record != 1) return SQL_NO_DATA;
+  const std::string& refusal = static_cast<Connection*>(handle)->refusal;
+  if (refusal.empty()) return SQL_NO_DATA;
+  if (state != nullptr) std::memcpy(state, "28000", 6);
+  if (native != nullptr) *native = 18456;
+  return CopyOut(refusal.c_str(), message, size, length);
 }
 SQLRETURN SQL_API SQLGetDiagField(SQLSMALLINT, SQLHANDLE, SQLSMALLINT, SQLSMALLINT, SQLPOINTER,
                                   SQLSMALLINT, SQLSMALLINT*) {

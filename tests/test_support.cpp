@@ -70,9 +70,7 @@ std::filesystem::path OdbcIniFolder() {
 }
 
 TrialDatabase::TrialDatabase()
-    : folder_(NewTemporaryFolder()),
-      path_(folder_ / "trial.db"),
-      server_(TestBackendIsOdbc() ? OdbcServer(path_) : "sqlite:" + path_.string()) {
+    : folder_(NewTemporaryFolder()), path_(folder_ / "trial.db"), server_(ServerFor(path_)) {
   CreateTrialDatabase("sqlite:" + path_.string());
 }
 
@@ -146,9 +144,13 @@ std::string LastErrorMessage() {
   return message.c_str();
 }
 
-std::string MissingDatabaseServer() {
-  auto path = std::filesystem::temp_directory_path() / "wardlink-no-such-folder" / "missing.db";
+std::string ServerFor(const std::filesystem::path& path) {
   return TestBackendIsOdbc() ? OdbcServer(path) : "sqlite:" + path.string();
+}
+
+std::string MissingDatabaseServer() {
+  return ServerFor(std::filesystem::temp_directory_path() / "wardlink-no-such-folder" /
+                   "missing.db");
 }
 
 }  // namespace wardlink::testing

@@ -74,6 +74,9 @@ class ScopedEnvironment {
 // The message WardLinkLastError returns now.
 std::string LastErrorMessage();
 
+// The server argument that reaches the SQLite database at `path` with the chosen backend.
+std::string ServerFor(const std::filesystem::path& path);
+
 // A server argument whose database file does not exist.
 std::string MissingDatabaseServer();
 

@@ -2,7 +2,7 @@
 
 #include <iostream>
 
-#include "tools/export_calls.h"
+#include "tools/call_command.h"
 
 namespace wardlink::host {
 
@@ -11,11 +11,12 @@ void DemoRun::Heading(const std::string& title) { std::cout << "\n== " << title 
 int DemoRun::Call(const std::string& name, const std::vector<std::string>& args) {
   std::cout << name << "(";
   for (size_t i = 0; i < args.size(); ++i) std::cout << (i ? ", " : "") << '"' << args[i] << '"';
-  CallOutcome outcome = CallExport(name, server_, "", "", args);
-  std::cout << ") -> " << outcome.result << '\n';
+  const ExportSpec& spec = ExportNamed(name);
+  CallOutcome outcome = spec.Call({server_, "", "", args});
+  std::cout << ") -> " << outcome.result << " (" << spec.Meaning(outcome.result) << ")\n";
   for (const auto& [buffer, text] : outcome.buffers)
     std::cout << "    " << buffer << ": " << text << '\n';
-  if (outcome.result == -1) std::cout << "    error: " << outcome.error << '\n';
+  if (!outcome.message.empty()) std::cout << "    reason: " << outcome.message << '\n';
   return outcome.result;
 }
 

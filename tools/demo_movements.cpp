@@ -3,41 +3,35 @@
 #include <algorithm>
 #include <iostream>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "db/connection.h"
 #include "db/query.h"
 #include "tools/demo.h"
+#include "tools/stay_views.h"
 
 namespace wardlink::host {
 
 namespace {
 
-// Reads the log straight from the database: the exports hand no event back to a host.
+// Reads the logs straight from the database: the exports hand no event back to a host.
 void PrintTimelines(const std::string& server) {
   DbConnection connection({server, "", ""});
   if (!connection.Connect()) {
-    std::cout << "cannot open " << server << " to read the event logs\n";
+    std::cout << "cannot open " << server << " to read the event logs: " << connection.failure()
+              << '\n';
     return;
   }
   DbQuery query(connection);
-  query.SetStatement(
-      "Select ZhuYuanNo,SequenceNumber,EventCode,EventDate,Memo from Emr_Doc_Emr_Event");
+  query.SetStatement("Select ZhuYuanNo from Emr_Doc_Emr_Info");
   query.RunQuery();
-  // Ordered here rather than in the statement, as every statement text of the system is fixed.
-  std::vector<std::tuple<std::string, int, std::string, std::string, std::string>> events;
-  for (query.GoFirst(); !query.AtEnd(); query.GoNext()) {
-    events.emplace_back(query.ColumnText("ZhuYuanNo"), query.ColumnInteger("SequenceNumber"),
-                        query.ColumnText("EventCode"), query.ColumnText("EventDate").substr(0, 16),
-                        query.ColumnText("Memo"));
-  }
-  std::sort(events.begin(), events.end());
-  std::string stay;
-  for (const auto& [number, sequence, code, date, memo] : events) {
-    if (number != stay) std::cout << "\n  " << (stay = number) << '\n';
-    std::cout << "    " << sequence << "  " << date << "  " << code
-              << (memo.empty() ? "" : "  (" + memo + ")") << '\n';
+  std::vector<std::string> stays;
+  for (query.GoFirst(); !query.AtEnd(); query.GoNext())
+    stays.push_back(query.ColumnText("ZhuYuanNo"));
+  std::sort(stays.begin(), stays.end());
+  for (const auto& stay : stays) {
+    std::cout << '\n';
+    PrintTimeline(connection, stay, std::cout);
   }
 }
 

@@ -1,40 +1,171 @@
-// wardlink: a small host program for the library. Creates trial databases, calls any export by
-// name, and plays a demo day of a hospital.
+// wardlink: the host program built with the library, for people and for scripts. Creates and
+// checks databases, calls any export by name (one at a time or in batches), shows a stay's record
+// and timeline, and plays a demo day of a hospital.
 
+#include "wardlink.h"
+
+#include <fstream>
 #include <iostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "db/connection.h"
 #include "db/trial_database.h"
+#include "tools/call_command.h"
+#include "tools/database_check.h"
 #include "tools/demo.h"
-#include "tools/export_calls.h"
+#include "tools/exit_status.h"
+#include "tools/export_table.h"
+#include "tools/stay_views.h"
 
 namespace {
 
 using namespace wardlink::host;
 
-int Usage() {
-  std::cerr << "usage:\n"
-               "  wardlink create-trial sqlite:PATH\n"
-               "  wardlink call EXPORT SERVER LOGIN PASSWORD ARGS...\n"
-               "  wardlink demo sqlite:PATH\n"
-               "exports and their arguments after SERVER LOGIN PASSWORD:\n";
-  for (const auto& line : DescribeExports()) std::cerr << "  " << line << '\n';
-  return 2;
+// Written for people and for help2man, which makes the man page from it.
+constexpr const char* kHelp = R"(Usage: wardlink COMMAND [ARGUMENTS...]
+Calls the WardLink library's exports by name, creates and checks databases, and shows a stay's
+record and timeline.
+
+Commands:
+  create-trial sqlite:PATH
+         create a new SQLite trial database (never over an existing file)
+  call [--json] EXPORT SERVER LOGIN PASSWORD ARGUMENTS...
+         call one export; print its result with its meaning, every buffer it filled and, for
+         results 1 and -1, the reason; warn on stderr when a date or number text of the stay
+         record would be replaced by its default
+  batch [--json] [--stop-on-failure] [FILE]
+         calls read one a line from FILE (or standard input when FILE is - or missing), with the
+         arguments of `call` after the word call; `#` starts a comment line; one result line
+         each (a JSON object each with --json)
+  help [EXPORT]
+         list the exports, or give one export's arguments, their text forms and its result codes
+  events SERVER LOGIN PASSWORD ZHUYUANNO
+         a stay's event log as a timeline, with its movement state and transfer target
+  record SERVER LOGIN PASSWORD ZHUYUANNO
+         a stay's record, one field a line
+  check SERVER LOGIN PASSWORD
+         check that a database has every table and column the library uses, that names resolve
+         without regard to case, that a default date format exists and the title list is filled
+  demo sqlite:PATH
+         play a day of a small hospital on a new trial database
+
+Options:
+  -h, --help     print this help and exit
+  -V, --version  print the version and exit
+  --json         (call, batch) print each result as one JSON object: export, result, meaning,
+                 buffers, message, warnings
+  --stop-on-failure
+                 (batch) stop at the first call that does not give 0
+
+Servers:
+  sqlite:PATH    the SQLite database in the file PATH (login and password are ignored)
+  odbc:STRING    any ODBC data source (DSN=... or Driver=...;...), login and password added
+  NAME           the SQL Server instance NAME through FreeTDS, catalog KLINODB
+
+Result codes:
+  0 done; 1 connection failed (the reason is printed); 2 to 5 the export's own (see wardlink help
+  EXPORT); -1 unexpected database error (the database's message is printed).
+
+Exit status:
+  0      the call gave 0 (batch: every call did; check: nothing is missing)
+  1      the tool could not do its job, or check found something missing
+  2      usage error: nothing was called
+  9      the call gave -1
+  11     the call gave 1
+  12-15  the call gave its own code 2 to 5
+  A batch exits with the status of its first call that failed.
+
+Examples:
+  wardlink create-trial sqlite:/tmp/trial.db
+  wardlink call AddUnit sqlite:/tmp/trial.db "" "" 1 1 Surgery ""
+  wardlink help AddVictim
+  wardlink events sqlite:/tmp/trial.db "" "" ZY0001
+)";
+
+int Usage(const std::string& problem) {
+  std::cerr << "wardlink: " << problem << "\nTry 'wardlink --help'.\n";
+  return kExitUsage;
 }
 
-int Call(const std::vector<std::string>& args) {
-  if (args.size() < 4) return Usage();
-  std::vector<std::string> rest(args.begin() + 4, args.end());
-  CallOutcome outcome = CallExport(args[0], args[1], args[2], args[3], rest);
-  std::cout << "result: " << outcome.result << '\n';
-  for (const auto& [name, text] : outcome.buffers) std::cout << name << ": " << text << '\n';
-  if (outcome.result == -1) std::cout << "error: " << outcome.error << '\n';
-  return 0;
+const std::vector<std::string> kCommands = {"create-trial", "call",   "batch", "help",
+                                            "events",       "record", "check", "demo"};
+
+void PrintExportHelp(const ExportSpec& spec) {
+  std::cout << spec.name() << " SERVER LOGIN PASSWORD";
+  for (const auto& argument : spec.arguments()) std::cout << ' ' << argument.name;
+  std::cout << "\n\nArguments after SERVER LOGIN PASSWORD:\n";
+  if (spec.arguments().empty()) std::cout << "  none\n";
+  for (const auto& argument : spec.arguments())
+    std::cout << "  " << argument.name << ": " << DescribeForm(argument.form) << '\n';
+  if (!spec.buffers().empty()) {
+    std::cout << "\nBuffers it fills (printed on 0):\n  ";
+    for (size_t i = 0; i < spec.buffers().size(); ++i)
+      std::cout << (i == 0 ? "" : i % 6 == 0 ? ",\n  " : ", ") << spec.buffers()[i];
+    std::cout << '\n';
+  }
+  std::cout << "\nResult codes:\n";
+  for (int32_t code : {0, 1}) std::cout << "  " << code << "  " << spec.Meaning(code) << '\n';
+  for (const auto& [code, meaning] : spec.codes())
+    std::cout << "  " << code << "  " << meaning << '\n';
+  std::cout << "  -1 " << spec.Meaning(-1) << '\n';
+}
+
+int Help(const std::vector<std::string>& args) {
+  if (args.empty()) {
+    std::cout
+        << "Exports, each called as: wardlink call EXPORT SERVER LOGIN PASSWORD ARGUMENTS...\n";
+    for (const auto& spec : Exports()) {
+      std::cout << "  " << spec.name();
+      if (spec.arguments().size() > 8) {
+        std::cout << " (" << spec.arguments().size() << " texts: " << spec.arguments().front().name
+                  << " ... " << spec.arguments().back().name << ")";
+      } else {
+        for (const auto& argument : spec.arguments()) std::cout << ' ' << argument.name;
+      }
+      std::cout << '\n';
+    }
+    std::cout << "wardlink help EXPORT gives the text forms and result codes of one.\n";
+    return kExitDone;
+  }
+  if (args.size() > 1) return Usage("help takes one export name");
+  PrintExportHelp(ExportNamed(args[0]));
+  return kExitDone;
+}
+
+int Batch(std::vector<std::string> args) {
+  bool json = false;
+  bool stop = false;
+  std::string file;
+  for (const auto& arg : args) {
+    if (arg == "--json") {
+      json = true;
+    } else if (arg == "--stop-on-failure") {
+      stop = true;
+    } else if (file.empty() && (arg == "-" || !arg.starts_with("-"))) {
+      file = arg;
+    } else {
+      return Usage("batch: unexpected argument " + arg);
+    }
+  }
+  if (file.empty() || file == "-") return RunBatch(std::cin, json, stop, std::cout, std::cerr);
+  std::ifstream in(file);
+  if (!in) {
+    std::cerr << "wardlink: cannot read " << file << '\n';
+    return kExitToolFailed;
+  }
+  return RunBatch(in, json, stop, std::cout, std::cerr);
 }
 
 int Demo(const std::string& server) {
+  // One clear message instead of a page of failed calls.
+  wardlink::DbConnection connection({server, "", ""});
+  if (!connection.Connect()) {
+    std::cout << "cannot open " << server << ": " << connection.failure() << '\n';
+    return ExitStatusForResult(1);
+  }
+  connection.Disconnect();
   DemoRun run(server);
   DemoDictionaries(run);
   DemoOrganisation(run);
@@ -42,26 +173,53 @@ int Demo(const std::string& server) {
   DemoMovements(run);
   std::cout << "\n"
             << (run.failures() == 0 ? "demo completed" : "demo had unexpected results") << '\n';
-  return run.failures() == 0 ? 0 : 1;
+  return run.failures() == 0 ? kExitDone : kExitToolFailed;
+}
+
+int Run(const std::vector<std::string>& args) {
+  const std::string& command = args[0];
+  const std::vector<std::string> rest(args.begin() + 1, args.end());
+  const auto asksHelp = [](const std::string& word) { return word == "-h" || word == "--help"; };
+  if (asksHelp(command) || (!rest.empty() && asksHelp(rest[0]))) {
+    std::cout << kHelp;
+    return kExitDone;
+  }
+  if (command == "-V" || command == "--version") {
+    std::cout << "wardlink " << WardLinkVersion() << '\n';
+    return kExitDone;
+  }
+  if (command == "call") return RunCall(rest, std::cout, std::cerr);
+  if (command == "batch") return Batch(rest);
+  if (command == "help") return Help(rest);
+  const auto connection = [&]() -> wardlink::ConnectionArgs { return {rest[0], rest[1], rest[2]}; };
+  if (command == "create-trial" && rest.size() == 1) {
+    wardlink::CreateTrialDatabase(rest[0]);
+    std::cout << "created trial database " << rest[0] << '\n';
+    return kExitDone;
+  }
+  if (command == "events" && rest.size() == 4) return RunEvents(connection(), rest[3], std::cout);
+  if (command == "record" && rest.size() == 4) return RunRecord(connection(), rest[3], std::cout);
+  if (command == "check" && rest.size() == 3) return RunCheck(connection(), std::cout);
+  if (command == "demo" && rest.size() == 1) return Demo(rest[0]);
+  for (const auto& known : kCommands) {
+    if (command == known) return Usage("wrong number of arguments for " + command);
+  }
+  std::string closest = ClosestName(command, kCommands);
+  return Usage("unknown command " + command +
+               (closest.empty() ? "" : "; did you mean " + closest + "?"));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.empty()) return Usage();
+  if (args.empty()) return Usage("no command given");
   try {
-    const std::string& command = args[0];
-    if (command == "create-trial" && args.size() == 2) {
-      wardlink::CreateTrialDatabase(args[1]);
-      std::cout << "created trial database " << args[1] << '\n';
-      return 0;
-    }
-    if (command == "call") return Call({args.begin() + 1, args.end()});
-    if (command == "demo" && args.size() == 2) return Demo(args[1]);
+    return Run(args);
+  } catch (const UsageError& error) {
+    return Usage(error.what());
   } catch (const std::exception& error) {
     std::cerr << "wardlink: " << error.what() << '\n';
-    return 1;
+    return kExitToolFailed;
   }
-  return Usage();
 }

@@ -1,0 +1,19 @@
+#include <chrono>
+#include <ctime>
+
+#include "db/date_time.h"
+
+namespace wardlink {
+
+DateTime CurrentLocalDateTime() {
+  using namespace std::chrono;
+  auto now = system_clock::now();
+  std::time_t seconds = system_clock::to_time_t(now);
+  std::tm local{};
+  localtime_r(&seconds, &local);
+  auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
+  return DateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,       local.tm_hour,
+                  local.tm_min,         local.tm_sec,     static_cast<int>(ms)};
+}
+
+}  // namespace wardlink

@@ -1,0 +1,72 @@
+// Why a connection failed, as a host reads it after result 1: one case for each kind of failure,
+// none showing the password. Named Odbc* as it tests the connection layer itself, once.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "tests/test_support.h"
+#include "wardlink.h"
+
+namespace wardlink::testing {
+namespace {
+
+struct FailureCase {
+  const char* name;
+  std::string server;
+  std::string login;
+  std::string password;
+  std::string reason;  // what the message must say
+};
+
+void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.name; }
+
+class OdbcConnectionFailure : public ::testing::TestWithParam<FailureCase> {};
+
+std::string Folder() {
+  static const std::filesystem::path folder = [] {
+    auto path = std::filesystem::temp_directory_path() / "wardlink-connection-failure";
+    std::filesystem::create_directories(path);
+    std::ofstream(path / "notes.db") << "not a database, only a text that is long enough to "
+                                        "be read as a header of a database file by SQLite\n";
+    return path;
+  }();
+  return folder.string();
+}
+
+TEST_P(OdbcConnectionFailure, GivesOneAndSaysWhyWithoutThePassword) {
+  (void)OdbcIniFolder();  // the driver manager reads the test's own ini files
+  const FailureCase& c = GetParam();
+  EXPECT_EQ(DeleteZhiYe(c.server.c_str(), c.login.c_str(), c.password.c_str(), 1), 1);
+  std::string message = LastErrorMessage();
+  EXPECT_NE(message.find(c.reason), std::string::npos) << message;
+  EXPECT_EQ(message.find(c.password), std::string::npos) << message;
+}
+
+const std::string kPassword = "Pa55-word";
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, OdbcConnectionFailure,
+    ::testing::Values(FailureCase{"MissingFile", "sqlite:" + Folder() + "/missing.db", "",
+                                  kPassword, "database file not found: "},
+                      FailureCase{"NotADatabase", "sqlite:" + Folder() + "/notes.db", "", kPassword,
+                                  "not a database: "},
+                      FailureCase{"UnknownDsn", "odbc:DSN=NoSuchDsn", "sa", kPassword,
+                                  "driver or DSN not found: "},
+                      FailureCase{"UnknownDriver", "odbc:Driver=NoSuchDriver", "sa", kPassword,
+                                  "driver or DSN not found: "},
+                      FailureCase{"ClosedPort", "odbc:DSN=TdsDsn", "sa", kPassword,
+                                  "server unreachable: "},
+                      FailureCase{"LoginRefused", "odbc:DSN=RecorderDsn", "refused", kPassword,
+                                  "login refused: "},
+                      FailureCase{"PasswordFreeTdsCannotCarry", "db01", "sa", "Pa55};word",
+                                  "connection string refused: "},
+                      FailureCase{"PasswordAnUnknownDriverCannotCarry", "odbc:DSN=NoSuchDsn", "sa",
+                                  "Pa55}word", "connection string refused: "},
+                      FailureCase{"FilePathWithoutPrefix", Folder() + "/trial.db", "sa", kPassword,
+                                  "given as sqlite:"}),
+    [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace wardlink::testing
