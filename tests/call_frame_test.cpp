@@ -52,6 +52,8 @@ TEST(CallFrame, MissingTableGivesMinusOneWithTheDatabasesMessageAndClosesTheConn
 }
 
 TEST(CallFrame, TheWriteAheadLogStaysShortOverManyCalls) {
+  // The log is the native backend's own; over ODBC the driver opens the file its way.
+  if (TestBackendIsOdbc()) GTEST_SKIP() << "native SQLite backend only";
   TrialDatabase db;
   for (int id = 1; id <= 150; ++id)
     ASSERT_EQ(AddZhiYe(db.server(), "", "", std::to_string(id).c_str(), id, 1), 0);
