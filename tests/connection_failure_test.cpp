@@ -1,6 +1,7 @@
 // Why a connection failed, as a host reads it after result 1: one case for each kind of failure,
 // none showing the password. Named Odbc* as it tests the connection layer itself, once.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -28,8 +29,12 @@ std::string Folder() {
   static const std::filesystem::path folder = [] {
     auto path = std::filesystem::temp_directory_path() / "wardlink-connection-failure";
     std::filesystem::create_directories(path);
-    std::ofstream(path / "notes.db") << "not a database, only a text that is long enough to "
-                                        "be read as a header of a database file by SQLite\n";
+    // Every test process writes the file: written aside and renamed, so that another process
+    // never opens it half-written (an empty file is a valid empty database).
+    auto aside = path / ("notes.db." + std::to_string(getpid()));
+    std::ofstream(aside) << "not a database, only a text that is long enough to "
+                            "be read as a header of a database file by SQLite\n";
+    std::filesystem::rename(aside, path / "notes.db");
     return path;
   }();
   return folder.string();
