@@ -7,6 +7,7 @@
 //   wardlink_bench concurrency DIR       the host processes table alone
 //   wardlink_bench smoke DIR             the floor sends what the library sends; seconds only
 #include <sqlite3.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #if __has_include(<valgrind/callgrind.h>)
@@ -29,6 +30,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/cases.h"
@@ -136,6 +138,7 @@ struct ConcurrencyResult {
   int failures = 0;
   double seconds = 0;
   double worstMs = 0;
+  double cpuSeconds = 0;  // user and system time of the host processes
   int duplicates = 0;
 };
 
@@ -190,7 +193,10 @@ ConcurrencyResult RunProcesses(const fs::path& db, int processes, int calls, boo
     ssize_t got = read(fd, line, sizeof line - 1);
     close(fd);
     int status = 0;
-    waitpid(pid, &status, 0);
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    result.cpuSeconds += static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     int failures = calls;
     double worst = 0;
     if (got <= 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0 ||
@@ -412,20 +418,28 @@ int InstructionsOnly(const fs::path& self, const fs::path& dir) {
 }
 
 // Several host processes moving different stays.
-void Concurrency(const fs::path& base, const fs::path& libraryDb) {
+// The floor in the same processes shows how far the machine itself lets calls run side by side;
+// CPU per call against wall time per call shows whether the cores or the lock bound it.
+void Concurrency(const fs::path& base, const fs::path& db) {
+  constexpr int kCalls = 1200;
   std::printf(
-      "\n### Host processes at once (%d stays; bed change and hand-over alternating)\n\n"
-      "| processes | calls | failures | seconds | calls/s | x one process | worst call ms "
-      "| duplicate event numbers |\n|---:|---:|---:|---:|---:|---:|---:|---:|\n",
-      kSmallStays);
-  double single = 0;
-  for (int processes : {1, 2, 4}) {
-    Copy(base, libraryDb);
-    ConcurrencyResult r = RunProcesses(libraryDb, processes, 200 / processes * 2);
-    double throughput = r.calls / r.seconds;
-    if (processes == 1) single = throughput;
-    std::printf("| %d | %d | %d | %.2f | %.0f | %.2f | %.1f | %d |\n", processes, r.calls,
-                r.failures, r.seconds, throughput, throughput / single, r.worstMs, r.duplicates);
+      "\n### Host processes at once (%d stays; %d calls, bed change and hand-over alternating; "
+      "%u cores)\n\n"
+      "| side | processes | failures | seconds | calls/s | x one process | CPU ms per call "
+      "| worst call ms | duplicate event numbers |\n"
+      "|---|---:|---:|---:|---:|---:|---:|---:|---:|\n",
+      kSmallStays, kCalls, std::thread::hardware_concurrency());
+  for (bool floor : {false, true}) {
+    double single = 0;
+    for (int processes : {1, 2, 4}) {
+      Copy(base, db);
+      ConcurrencyResult r = RunProcesses(db, processes, kCalls / processes, floor);
+      double throughput = r.calls / r.seconds;
+      if (processes == 1) single = throughput;
+      std::printf("| %s | %d | %d | %.2f | %.0f | %.2f | %.2f | %.1f | %d |\n",
+                  floor ? "floor" : "library", processes, r.failures, r.seconds, throughput,
+                  throughput / single, r.cpuSeconds * 1000 / r.calls, r.worstMs, r.duplicates);
+    }
   }
 }
 
