@@ -1,10 +1,25 @@
 #include "db/code_page.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace wardlink {
 
 namespace {
 
 bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// Host texts are mostly ASCII: runs of it are measured eight bytes at a time.
+size_t AsciiRunFrom(std::string_view text, size_t pos) {
+  size_t end = pos;
+  for (; text.size() - end >= 8; end += 8) {
+    uint64_t word = 0;
+    std::memcpy(&word, text.data() + end, sizeof word);
+    if ((word & 0x8080808080808080u) != 0) break;
+  }
+  while (end < text.size() && static_cast<unsigned char>(text[end]) < 0x80) ++end;
+  return end - pos;
+}
 
 void AppendUtf8(std::string& out, char32_t code) {
   if (code < 0x80) {
@@ -39,10 +54,11 @@ std::string EnvironmentCodeset() {
 
 bool TextConverter::PassesUnchanged(std::string_view hostText) const {
   if (!utf8Host_) return false;
-  for (size_t pos = 0; pos < hostText.size();) {
+  for (size_t pos = AsciiRunFrom(hostText, 0); pos < hostText.size();) {
     size_t length = Utf8CharacterLength(hostText, pos);
     if (length == 0) return false;
     pos += length;
+    pos += AsciiRunFrom(hostText, pos);
   }
   return true;
 }
@@ -78,6 +94,11 @@ std::string ValidUtf8(std::string_view text) {
   valid.reserve(text.size());
   size_t pos = 0;
   while (pos < text.size()) {
+    if (size_t ascii = AsciiRunFrom(text, pos); ascii > 0) {
+      valid.append(text, pos, ascii);
+      pos += ascii;
+      continue;
+    }
     if (size_t length = Utf8CharacterLength(text, pos); length > 0) {
       valid.append(text, pos, length);
       pos += length;

@@ -168,6 +168,7 @@ class OdbcBackend final : public DbBackend {
         // Disconnecting ends the transaction all the same.
       }
     }
+    last_.reset();  // disconnecting frees the connection's statements
     SQLDisconnect(connection_.get());
   }
 
@@ -177,6 +178,7 @@ class OdbcBackend final : public DbBackend {
   Dialect dialect() const override { return dialect_; }
 
   ResultSet Query(const std::string& text, const std::vector<DbValue>& parameters) override {
+    last_.reset();
     Execution execution = Run(text, parameters);
     SQLHANDLE statement = execution.statement.get();
     ResultSet result;
@@ -215,9 +217,28 @@ class OdbcBackend final : public DbBackend {
     return result;
   }
 
+  // The same text as the last command runs its prepared statement again (a statement executed
+  // twice with new values); any other text replaces it.
   void Execute(const std::string& text, const std::vector<DbValue>& parameters) override {
+    if (last_ && last_->text == text) {
+      SQLHANDLE statement = last_->execution.statement.get();
+      SQLFreeStmt(statement, SQL_CLOSE);
+      SQLFreeStmt(statement, SQL_RESET_PARAMS);
+      try {
+        BindAndExecute(last_->execution, parameters);
+        Drain(statement);
+      } catch (...) {
+        last_.reset();
+        throw;
+      }
+      return;
+    }
+    last_.reset();
     Execution execution = Run(text, parameters);
     Drain(execution.statement.get());
+    // The cursor closed, so that a kept statement holds nothing open in the database.
+    SQLFreeStmt(execution.statement.get(), SQL_CLOSE);
+    last_.emplace(LastCommand{text, std::move(execution)});
   }
 
   void BeginTransaction() override {
@@ -274,15 +295,20 @@ class OdbcBackend final : public DbBackend {
     // Errors of data-changing statements may show only at execution, so both steps are checked.
     Check(OdbcPrepare(statement, *text_, text), SQL_HANDLE_STMT, statement,
           "preparing the statement", &*text_);
-    // Sized once: the driver keeps pointers into the buffers until execution.
-    execution.buffers.resize(parameters.size());
+    BindAndExecute(execution, parameters);
+    return execution;
+  }
+
+  void BindAndExecute(Execution& execution, const std::vector<DbValue>& parameters) {
+    SQLHANDLE statement = execution.statement.get();
+    // Sized before binding: the driver keeps pointers into the buffers until execution.
+    execution.buffers.assign(parameters.size(), ParameterBuffer{});
     for (size_t i = 0; i < parameters.size(); ++i)
       Bind(statement, static_cast<SQLUSMALLINT>(i + 1), parameters[i], execution.buffers[i]);
     SQLRETURN rc = SQLExecute(statement);
     // An update or delete that hits no row reports SQL_NO_DATA; that is no failure.
     if (rc != SQL_NO_DATA)
       Check(rc, SQL_HANDLE_STMT, statement, "executing the statement", &*text_);
-    return execution;
   }
 
   // Reads past every further result of the statement so that a failure in one of them raises.
@@ -410,6 +436,11 @@ class OdbcBackend final : public DbBackend {
   bool inTransaction_ = false;
   Dialect dialect_ = Dialect::kSqlServer;
   std::optional<DriverText> text_;
+  struct LastCommand {
+    std::string text;
+    Execution execution;
+  };
+  std::optional<LastCommand> last_;
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "db/db_error.h"
+#include "db/name_index.h"
 #include "db/statement_observer.h"
 #include "db/statement_text.h"
 
@@ -43,20 +44,26 @@ int32_t CellToInteger(const DbValue& cell) {
 
 void DbQuery::Attach() { CloseResult(); }
 
-void DbQuery::SetStatement(std::string_view text) { SetText(std::string(text)); }
-
-void DbQuery::ClearStatement() { SetText(std::string()); }
-
-void DbQuery::AppendStatementLine(std::string_view line) {
-  std::string text = text_;
-  if (!text.empty()) text += '\n';
-  text += line;
-  SetText(std::move(text));
+// The texts are assigned in place: a call runs several statements through one query, and the
+// buffers of the first serve the rest.
+void DbQuery::SetStatement(std::string_view text) {
+  text_.assign(text);
+  TextChanged();
 }
 
-void DbQuery::SetText(std::string text) {
+void DbQuery::ClearStatement() {
+  text_.clear();
+  TextChanged();
+}
+
+void DbQuery::AppendStatementLine(std::string_view line) {
+  if (!text_.empty()) text_ += '\n';
+  text_ += line;
+  TextChanged();
+}
+
+void DbQuery::TextChanged() {
   CloseResult();
-  text_ = std::move(text);
   // The dialect is known once the connection is open; a text set before is rewritten when run.
   dialectKnown_ = connection_.IsConnected();
   Scan(dialectKnown_ && connection_.backend().dialect() == Dialect::kSqlite);
@@ -70,76 +77,36 @@ void DbQuery::Scan(bool rewriteForSqlite) {
   backendText_.clear();
   backendTextRewritten_ = rewriteForSqlite;
   std::string_view text = text_;
+  size_t colons = 0;
+  for (size_t at = text.find(':'); at != std::string_view::npos; at = text.find(':', at + 1))
+    ++colons;
+  parameterNames_.reserve(colons);  // at most one marker per colon
   ScanStatement(text, rewriteForSqlite, backendText_, [&](size_t begin, size_t end) {
     parameterNames_.push_back(text.substr(begin, end - begin));
   });
 }
 
-namespace {
-
-// Names are ASCII: compared without regard to ASCII case, hashed alike.
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x == y) continue;
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
-uint32_t NameHash(std::string_view name) {
-  uint32_t hash = 2166136261u;
-  for (char c : name) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
-  }
-  return hash;
-}
-
-}  // namespace
-
 void DbQuery::IndexNames() {
-  size_t size = 8;
-  while (size < parameterNames_.size() * 2) size *= 2;
-  nameSlots_.assign(size, 0);
+  // A repeated name joins its chain right after the first marker: the order within a chain does
+  // not matter, as every marker of a name takes the same value.
   sameName_.assign(parameterNames_.size(), 0);
-  std::vector<uint32_t> lastOfName(parameterNames_.size(), 0);
-  for (uint32_t marker = 0; marker < parameterNames_.size(); ++marker) {
-    for (size_t slot = NameHash(parameterNames_[marker]) & (size - 1);;
-         slot = (slot + 1) & (size - 1)) {
-      uint32_t first = nameSlots_[slot];
-      if (first == 0) {
-        nameSlots_[slot] = marker + 1;
-        lastOfName[marker] = marker + 1;
-        break;
-      }
-      if (SameName(parameterNames_[first - 1], parameterNames_[marker])) {
-        sameName_[lastOfName[first - 1] - 1] = marker + 1;
-        lastOfName[first - 1] = marker + 1;
-        break;
-      }
-    }
-  }
+  parameterIndex_.Build(parameterNames_, [&](size_t first, size_t marker) {
+    sameName_[marker] = sameName_[first];
+    sameName_[first] = static_cast<uint32_t>(marker + 1);
+  });
 }
 
 void DbQuery::Bind(std::string_view name, DbValue value) {
-  if (nameSlots_.empty()) throw DbError("no statement to bind " + std::string(name) + " to");
-  const size_t mask = nameSlots_.size() - 1;
-  for (size_t slot = NameHash(name) & mask; nameSlots_[slot] != 0; slot = (slot + 1) & mask) {
-    uint32_t marker = nameSlots_[slot];
-    if (!SameName(parameterNames_[marker - 1], name)) continue;
-    for (; sameName_[marker - 1] != 0; marker = sameName_[marker - 1]) {
-      values_[marker - 1] = value;
-      bound_[marker - 1] = true;
-    }
-    values_[marker - 1] = std::move(value);
-    bound_[marker - 1] = true;
-    return;
+  if (parameterIndex_.empty()) throw DbError("no statement to bind " + std::string(name) + " to");
+  std::optional<size_t> first = parameterIndex_.Find(parameterNames_, name);
+  if (!first) throw DbError("parameter " + std::string(name) + " not found in the statement");
+  size_t marker = *first;
+  for (; sameName_[marker] != 0; marker = sameName_[marker] - 1) {
+    values_[marker] = value;
+    bound_[marker] = true;
   }
-  throw DbError("parameter " + std::string(name) + " not found in the statement");
+  values_[marker] = std::move(value);
+  bound_[marker] = true;
 }
 
 void DbQuery::BindText(std::string_view name, std::string_view value) {
@@ -184,6 +151,7 @@ void DbQuery::RunCommand() {
 
 void DbQuery::CloseResult() {
   result_.reset();
+  columnIndex_.clear();
   row_ = 0;
 }
 
@@ -214,10 +182,11 @@ const DbValue& DbQuery::CellAt(size_t column) const {
 
 const DbValue& DbQuery::Cell(std::string_view name) const {
   if (!result_) throw DbError("no open result");
-  for (size_t i = 0; i < result_->columns.size(); ++i) {
-    if (SameName(result_->columns[i], name)) return CellAt(i);
-  }
-  throw DbError("column " + std::string(name) + " not found");
+  // Indexed at the first read by name: a record is read column by column.
+  if (columnIndex_.empty()) columnIndex_.Build(result_->columns, [](size_t, size_t) {});
+  std::optional<size_t> column = columnIndex_.Find(result_->columns, name);
+  if (!column) throw DbError("column " + std::string(name) + " not found");
+  return CellAt(*column);
 }
 
 std::string DbQuery::ColumnText(std::string_view name) const {

@@ -9,6 +9,7 @@
 #include "db/backend.h"
 #include "db/connection.h"
 #include "db/date_time.h"
+#include "db/name_index.h"
 
 namespace wardlink {
 
@@ -53,7 +54,7 @@ class DbQuery {
   const std::string& statement() const { return text_; }
 
  private:
-  void SetText(std::string text);
+  void TextChanged();
   void Scan(bool rewriteForSqlite);
   void IndexNames();
   void Bind(std::string_view name, DbValue value);
@@ -65,17 +66,15 @@ class DbQuery {
   DbConnection& connection_;
   std::string text_;
   std::vector<std::string_view> parameterNames_;  // into text_, in order of appearance
-  // Markers by name, without regard to case, so that binding by name takes the same time however
-  // many markers there are: an open-addressed table of each name's first marker, and for every
-  // marker the next one with the same name (both as index + 1; 0 for none).
-  std::vector<uint32_t> nameSlots_;
-  std::vector<uint32_t> sameName_;
-  std::string backendText_;  // the text with `?` markers, in the backend's dialect
+  NameIndex parameterIndex_;
+  std::vector<uint32_t> sameName_;  // for every marker the next with the same name, + 1; 0 none
+  std::string backendText_;         // the text with `?` markers, in the backend's dialect
   bool backendTextRewritten_ = false;
   bool dialectKnown_ = false;
   std::vector<DbValue> values_;  // one per marker
   std::vector<bool> bound_;
   std::optional<ResultSet> result_;
+  mutable NameIndex columnIndex_;  // of result_'s columns, built at the first read by name
   size_t row_ = 0;
 };
 

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace wardlink {
@@ -33,7 +35,29 @@ std::string RewriteForSqlite(std::string_view text);
 // (each reported as the [begin, end) of its name in `text`; none when `onParameter` is empty),
 // and with `rewriteForSqlite` the rewrites follow. The same as RewriteForSqlite of
 // ParseNamedParameters' text.
-using ParameterSink = std::function<void(size_t begin, size_t end)>;
+class ParameterSink {
+ public:
+  ParameterSink() = default;
+  ParameterSink(std::nullptr_t) {}  // NOLINT(google-explicit-constructor): no sink
+  // Refers to `sink` without copying it: a sink lives for the one scan it is passed to.
+  template <class Sink>
+  requires(std::is_invocable_v<Sink&, size_t, size_t> &&
+           !std::is_same_v<std::decay_t<Sink>, ParameterSink>)
+      ParameterSink(
+          Sink&&
+              sink)  // NOLINT(google-explicit-constructor,bugprone-forwarding-reference-overload)
+      : sink_(const_cast<void*>(static_cast<const void*>(std::addressof(sink)))),
+        call_([](void* s, size_t begin, size_t end) {
+          (*static_cast<std::remove_reference_t<Sink>*>(s))(begin, end);
+        }) {}
+
+  explicit operator bool() const { return call_ != nullptr; }
+  void operator()(size_t begin, size_t end) const { call_(sink_, begin, end); }
+
+ private:
+  void* sink_ = nullptr;
+  void (*call_)(void*, size_t, size_t) = nullptr;
+};
 void ScanStatement(std::string_view text, bool rewriteForSqlite, std::string& out,
                    const ParameterSink& onParameter);
 

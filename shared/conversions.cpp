@@ -1,5 +1,7 @@
 #include "shared/conversions.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <limits>
 
@@ -148,6 +150,13 @@ int DayOfWeek(const DateTime& value) {
 }
 
 std::string Padded(int value, int width) {
+  if (value >= 0) {
+    char digits[16];
+    auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    auto length = static_cast<int>(end - digits);
+    std::string text(static_cast<size_t>(std::max(width - length, 0)), '0');
+    return text.append(digits, end);
+  }
   char text[16];
   std::snprintf(text, sizeof text, "%0*d", width, value);
   return text;

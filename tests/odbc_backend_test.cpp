@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -442,6 +443,21 @@ TEST_F(OdbcTrace, SqliteReceivesTheDeleteWithFrom) {
   std::vector<std::string> expected = {"Select ID from Emr_ZhiYe Where ID=7",
                                        "Delete From Emr_ZhiYe Where ID=7"};
   EXPECT_EQ(PreparedTexts(), expected);
+}
+
+TEST_F(OdbcTrace, HandOverPreparesItsEventInsertOnce) {
+  TrialDatabase db;
+  db.Exec("INSERT INTO Emr_Doc_Emr_InfoList (ZhuYuanNo) VALUES ('Z1')");
+  db.Exec("INSERT INTO Emr_Doc_Emr_Info (ZhuYuanNo, PeopleEmrStateID) VALUES ('Z1', 1)");
+  std::string server = OdbcTrialServer(db);
+  ASSERT_EQ(JiaoBan(server.c_str(), "", "", "Z1", "doc7", "Dr Seven", "", "", "20080201"), 0);
+  std::vector<std::string> prepared = PreparedTexts();
+  EXPECT_EQ(std::count_if(prepared.begin(), prepared.end(),
+                          [](const std::string& t) { return t.starts_with("Insert Into"); }),
+            1);
+  EXPECT_EQ(db.Scalar("SELECT group_concat(SequenceNumber || EventCode) FROM Emr_Doc_Emr_Event "
+                      "WHERE ZhuYuanNo = 'Z1'"),
+            "1JiaoBan,2JieBan");
 }
 
 // ---------------------------------------------------------------------------------------------
