@@ -96,29 +96,27 @@ void DbQuery::IndexNames() {
   });
 }
 
-void DbQuery::Bind(std::string_view name, DbValue value) {
+template <class T, class V>
+void DbQuery::Bind(std::string_view name, const V& value) {
   if (parameterIndex_.empty()) throw DbError("no statement to bind " + std::string(name) + " to");
   std::optional<size_t> first = parameterIndex_.Find(parameterNames_, name);
   if (!first) throw DbError("parameter " + std::string(name) + " not found in the statement");
-  size_t marker = *first;
-  for (; sameName_[marker] != 0; marker = sameName_[marker] - 1) {
-    values_[marker] = value;
+  // Built in place, once for every marker of the name.
+  for (size_t marker = *first;; marker = sameName_[marker] - 1) {
+    values_[marker].emplace<T>(value);
     bound_[marker] = true;
+    if (sameName_[marker] == 0) break;
   }
-  values_[marker] = std::move(value);
-  bound_[marker] = true;
 }
 
 void DbQuery::BindText(std::string_view name, std::string_view value) {
-  Bind(name, std::string(value));
+  Bind<std::string>(name, value);
 }
-void DbQuery::BindInteger(std::string_view name, int32_t value) {
-  Bind(name, static_cast<int64_t>(value));
-}
-void DbQuery::BindFloat(std::string_view name, double value) { Bind(name, value); }
+void DbQuery::BindInteger(std::string_view name, int32_t value) { Bind<int64_t>(name, value); }
+void DbQuery::BindFloat(std::string_view name, double value) { Bind<double>(name, value); }
 void DbQuery::BindDateTime(std::string_view name, const DateTime& value) {
   if (!IsValidDateTime(value)) throw DbError("invalid date-time " + ToStoredText(value));
-  Bind(name, value);
+  Bind<DateTime>(name, value);
 }
 
 const std::vector<DbValue>& DbQuery::ParameterValues() const {

@@ -57,7 +57,8 @@ class DbQuery {
   void TextChanged();
   void Scan(bool rewriteForSqlite);
   void IndexNames();
-  void Bind(std::string_view name, DbValue value);
+  template <class T, class V>
+  void Bind(std::string_view name, const V& value);
   const std::vector<DbValue>& ParameterValues() const;
   const std::string& BackendText();
   const DbValue& Cell(std::string_view name) const;
