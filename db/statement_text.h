@@ -40,12 +40,10 @@ class ParameterSink {
   ParameterSink() = default;
   ParameterSink(std::nullptr_t) {}  // NOLINT(google-explicit-constructor): no sink
   // Refers to `sink` without copying it: a sink lives for the one scan it is passed to.
-  template <class Sink>
-  requires(std::is_invocable_v<Sink&, size_t, size_t> &&
-           !std::is_same_v<std::decay_t<Sink>, ParameterSink>)
-      ParameterSink(
-          Sink&&
-              sink)  // NOLINT(google-explicit-constructor,bugprone-forwarding-reference-overload)
+  template <class Sink,
+            class = std::enable_if_t<std::is_invocable_v<Sink&, size_t, size_t> &&
+                                     !std::is_same_v<std::decay_t<Sink>, ParameterSink>>>
+  ParameterSink(Sink&& sink)  // NOLINT(google-explicit-constructor): a callable is a sink
       : sink_(const_cast<void*>(static_cast<const void*>(std::addressof(sink)))),
         call_([](void* s, size_t begin, size_t end) {
           (*static_cast<std::remove_reference_t<Sink>*>(s))(begin, end);
