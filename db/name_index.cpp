@@ -4,23 +4,8 @@
 
 namespace wardlink {
 
-namespace {
-
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-}  // namespace
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  if (a == b) return true;  // names are nearly always written alike
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (a[i] != b[i] && AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  }
-  return true;
-}
-
 // The length and the first and last eight bytes decide: names differ there far more often than in
-// the middle, and the rest is left to SameName. Setting bit 5 folds ASCII case.
+// the middle, and the rest is left to EqualsIgnoringCase. Setting bit 5 folds ASCII case.
 uint32_t NameIndex::Hash(std::string_view name) {
   uint64_t head = 0, tail = 0;
   if (name.size() >= 8) {

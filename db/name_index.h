@@ -6,10 +6,9 @@
 #include <string_view>
 #include <vector>
 
-namespace wardlink {
+#include "db/statement_text.h"
 
-// Statement and column names are ASCII: compared without regard to ASCII case.
-bool SameName(std::string_view a, std::string_view b);
+namespace wardlink {
 
 // Positions of names, found by name without regard to case in the same time however many names
 // there are: an open-addressed table of each name's first position. The names themselves stay
@@ -28,7 +27,7 @@ class NameIndex {
           slots_[slot] = position + 1;
           break;
         }
-        if (SameName(names[slots_[slot] - 1], names[position])) {
+        if (EqualsIgnoringCase(names[slots_[slot] - 1], names[position])) {
           onRepeat(size_t{slots_[slot] - 1}, size_t{position});
           break;
         }
@@ -42,7 +41,7 @@ class NameIndex {
     if (slots_.empty()) return std::nullopt;
     const size_t mask = slots_.size() - 1;
     for (size_t slot = Hash(name) & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
-      if (SameName(names[slots_[slot] - 1], name)) return slots_[slot] - 1;
+      if (EqualsIgnoringCase(names[slots_[slot] - 1], name)) return slots_[slot] - 1;
     }
     return std::nullopt;
   }

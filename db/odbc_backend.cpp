@@ -179,7 +179,8 @@ class OdbcBackend final : public DbBackend {
 
   ResultSet Query(const std::string& text, const std::vector<DbValue>& parameters) override {
     last_.reset();
-    Execution execution = Run(text, parameters);
+    Execution execution = Prepare(text);
+    BindAndExecute(execution, parameters);
     SQLHANDLE statement = execution.statement.get();
     ResultSet result;
     SQLSMALLINT columns = 0;
@@ -221,24 +222,21 @@ class OdbcBackend final : public DbBackend {
   // twice with new values); any other text replaces it.
   void Execute(const std::string& text, const std::vector<DbValue>& parameters) override {
     if (last_ && last_->text == text) {
-      SQLHANDLE statement = last_->execution.statement.get();
-      SQLFreeStmt(statement, SQL_CLOSE);
-      SQLFreeStmt(statement, SQL_RESET_PARAMS);
-      try {
-        BindAndExecute(last_->execution, parameters);
-        Drain(statement);
-      } catch (...) {
-        last_.reset();
-        throw;
-      }
-      return;
+      SQLFreeStmt(last_->execution.statement.get(), SQL_RESET_PARAMS);
+    } else {
+      last_.reset();
+      last_.emplace(LastCommand{text, Prepare(text)});
     }
-    last_.reset();
-    Execution execution = Run(text, parameters);
-    Drain(execution.statement.get());
-    // The cursor closed, so that a kept statement holds nothing open in the database.
-    SQLFreeStmt(execution.statement.get(), SQL_CLOSE);
-    last_.emplace(LastCommand{text, std::move(execution)});
+    SQLHANDLE statement = last_->execution.statement.get();
+    try {
+      BindAndExecute(last_->execution, parameters);
+      Drain(statement);
+    } catch (...) {
+      last_.reset();
+      throw;
+    }
+    // The cursor closed, so that the kept statement holds nothing open in the database.
+    SQLFreeStmt(statement, SQL_CLOSE);
   }
 
   void BeginTransaction() override {
@@ -286,7 +284,7 @@ class OdbcBackend final : public DbBackend {
           &*text_);
   }
 
-  Execution Run(const std::string& text, const std::vector<DbValue>& parameters) {
+  Execution Prepare(const std::string& text) {
     Execution execution{StatementHandle(connection_.get()), {}};
     SQLHANDLE statement = execution.statement.get();
     // The driver's form of the text takes up to four bytes for each of the host's.
@@ -295,7 +293,6 @@ class OdbcBackend final : public DbBackend {
     // Errors of data-changing statements may show only at execution, so both steps are checked.
     Check(OdbcPrepare(statement, *text_, text), SQL_HANDLE_STMT, statement,
           "preparing the statement", &*text_);
-    BindAndExecute(execution, parameters);
     return execution;
   }
 

@@ -77,10 +77,6 @@ void DbQuery::Scan(bool rewriteForSqlite) {
   backendText_.clear();
   backendTextRewritten_ = rewriteForSqlite;
   std::string_view text = text_;
-  size_t colons = 0;
-  for (size_t at = text.find(':'); at != std::string_view::npos; at = text.find(':', at + 1))
-    ++colons;
-  parameterNames_.reserve(colons);  // at most one marker per colon
   ScanStatement(text, rewriteForSqlite, backendText_, [&](size_t begin, size_t end) {
     parameterNames_.push_back(text.substr(begin, end - begin));
   });

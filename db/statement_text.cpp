@@ -1,9 +1,10 @@
 #include "db/statement_text.h"
 
-#include <array>
+#include <algorithm>
 #include <bit>
 #include <cctype>
 #include <cstring>
+#include <optional>
 
 namespace wardlink {
 
@@ -21,44 +22,27 @@ std::string QuotedLiteral(std::string_view text) {
 
 std::string Decimal(int32_t value) { return std::to_string(value); }
 
+namespace {
+
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+}  // namespace
+
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
+  if (a == b) return true;  // names are nearly always written alike
   for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
+    if (a[i] != b[i] && AsciiLower(a[i]) != AsciiLower(b[i])) return false;
   }
   return true;
 }
 
 namespace {
 
-// Byte classes, looked up once per byte: statement texts run to kilobytes and are scanned on
-// every call.
-enum ByteClass : uint8_t {
-  kStartsSomething = 1,          // a quote or a colon
-  kStartsSomethingInSqlite = 2,  // a "d" that may begin "dbo." or "delete"
-  kEndsParameterName = 4,
-  kWordChar = 8,  // ASCII letters, digits and "_", in any locale
-};
-
-constexpr std::array<uint8_t, 256> kByteClasses = [] {
-  std::array<uint8_t, 256> classes{};
-  for (unsigned char c : std::string_view("':")) classes[c] |= kStartsSomething;
-  for (unsigned char c : std::string_view("dD")) classes[c] |= kStartsSomethingInSqlite;
-  for (unsigned char c : std::string_view(" \r\n,;)")) classes[c] |= kEndsParameterName;
-  for (int c = 0; c < 256; ++c) {
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_')
-      classes[static_cast<size_t>(c)] |= kWordChar;
-  }
-  return classes;
-}();
-
-bool HasClass(char c, uint8_t byteClass) {
-  return (kByteClasses[static_cast<unsigned char>(c)] & byteClass) != 0;
+// ASCII only, so that a byte outside ASCII is never part of a word, in any locale.
+bool IsWordChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
 }
-
-bool IsWordChar(char c) { return HasClass(c, kWordChar); }
 
 constexpr uint64_t kOnes = 0x0101010101010101u;
 
@@ -69,35 +53,46 @@ uint64_t BytesEqual(uint64_t word, char c) {
   return (x - kOnes) & ~x & (kOnes * 0x80);
 }
 
-// The first position at or after `pos` whose byte has `byteClass`: eight bytes at a time, where
-// `marks(word)` gives the bytes of the class as BytesEqual does, then byte by byte.
+// The first position at or after `pos` of a byte that `marks(word)` marks, as BytesEqual does,
+// reading eight bytes at a time; the end of the text if none. The last bytes are read as a word
+// padded with zeros, which no mark matches.
 template <class Marks>
-size_t FindClass(std::string_view text, size_t pos, uint8_t byteClass, Marks marks) {
-  constexpr bool kLowestByteFirst = std::endian::native == std::endian::little;
-  for (; kLowestByteFirst && text.size() - pos >= 8; pos += 8) {
+size_t FindMarked(std::string_view text, size_t pos, Marks marks) {
+  auto firstAt = [&](size_t at, uint64_t word) -> std::optional<size_t> {
+    // The text's first byte in the lowest bits, where countr_zero starts.
+    if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+    uint64_t found = marks(word);
+    if (found == 0) return std::nullopt;
+    return at + static_cast<size_t>(std::countr_zero(found)) / 8;
+  };
+  for (; text.size() - pos >= 8; pos += 8) {
     uint64_t word = 0;
     std::memcpy(&word, text.data() + pos, sizeof word);
-    if (uint64_t found = marks(word); found != 0)
-      return pos + static_cast<size_t>(std::countr_zero(found)) / 8;
+    if (auto first = firstAt(pos, word)) return *first;
   }
-  while (pos < text.size() && !HasClass(text[pos], byteClass)) ++pos;
-  return pos;
+  if (pos < text.size()) {
+    uint64_t word = 0;
+    std::memcpy(&word, text.data() + pos, text.size() - pos);
+    if (auto first = firstAt(pos, word)) return *first;
+  }
+  return text.size();
 }
 
 // The first byte at or after `pos` that may start something.
 size_t NextStart(std::string_view text, size_t pos, bool rewriteForSqlite) {
   if (!rewriteForSqlite) {
-    return FindClass(text, pos, kStartsSomething,
-                     [](uint64_t w) { return BytesEqual(w, '\'') | BytesEqual(w, ':'); });
+    return FindMarked(text, pos,
+                      [](uint64_t w) { return BytesEqual(w, '\'') | BytesEqual(w, ':'); });
   }
-  return FindClass(text, pos, kStartsSomething | kStartsSomethingInSqlite, [](uint64_t w) {
+  // A "d" may begin "dbo." or "delete".
+  return FindMarked(text, pos, [](uint64_t w) {
     return BytesEqual(w, '\'') | BytesEqual(w, ':') | BytesEqual(w | (kOnes * 0x20), 'd');
   });
 }
 
 // Where the parameter name that starts at `pos` ends.
 size_t ParameterNameEnd(std::string_view text, size_t pos) {
-  return FindClass(text, pos, kEndsParameterName, [](uint64_t w) {
+  return FindMarked(text, pos, [](uint64_t w) {
     return BytesEqual(w, ' ') | BytesEqual(w, '\r') | BytesEqual(w, '\n') | BytesEqual(w, ',') |
            BytesEqual(w, ';') | BytesEqual(w, ')');
   });
@@ -119,13 +114,8 @@ size_t LiteralEnd(std::string_view text, size_t pos) {
 
 // ASCII words only: a byte outside ASCII never equals one of them, in any locale.
 bool AsciiWordAt(std::string_view text, size_t pos, std::string_view lowerWord) {
-  if (pos + lowerWord.size() > text.size()) return false;
-  for (size_t i = 0; i < lowerWord.size(); ++i) {
-    char c = text[pos + i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != lowerWord[i]) return false;
-  }
-  return true;
+  return pos <= text.size() &&
+         EqualsIgnoringCase(text.substr(pos).substr(0, lowerWord.size()), lowerWord);
 }
 
 }  // namespace
