@@ -463,10 +463,10 @@ OdbcQuoting QuotingForDataSource(std::string_view connectionString) {
 std::string OdbcDataSourceConnectionString(std::string_view connectionString,
                                            std::string_view login, std::string_view password) {
   OdbcQuoting quoting = QuotingForDataSource(connectionString);
-  std::string text = DataSourceConnectionString(connectionString, login, password, quoting);
+  OdbcAttributes added = {{"UID", std::string(login)}, {"PWD", std::string(password)}};
   if (quoting == OdbcQuoting::kFreeTds && !OdbcAttributeValue(connectionString, "ClientCharset"))
-    text += OdbcAttribute("ClientCharset", EnvironmentCodeset(), quoting);
-  return text;
+    added.emplace_back("ClientCharset", EnvironmentCodeset());
+  return AppendOdbcAttributes(connectionString, added, quoting);
 }
 
 }  // namespace wardlink

@@ -1,5 +1,6 @@
 #include "db/odbc_connection_string.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "db/db_error.h"
@@ -60,105 +61,117 @@ OdbcQuoting QuotingForDriver(std::string_view driver) {
 
 std::optional<std::string> QuoteOdbcValue(std::string_view value, OdbcQuoting quoting) {
   if (NeedsNoBraces(value)) return std::string(value);
-  switch (quoting) {
-    case OdbcQuoting::kStandard: {
-      std::string quoted = "{";
-      for (char c : value) {
-        quoted += c;
-        if (c == '}') quoted += '}';
-      }
-      quoted += '}';
-      return quoted;
-    }
-    case OdbcQuoting::kFreeTds:
-      // The value runs to the first "};", so a value holding one would end early and the rest
-      // would be read as attributes of the caller's choosing.
-      if (value.find("};") != std::string_view::npos) return std::nullopt;
-      return "{" + std::string(value) + "}";
-    case OdbcQuoting::kUnknown:
-      // Braces may be read as part of the value, and ";" or "=" inside them as syntax.
-      return std::nullopt;
-  }
-  return std::nullopt;
+  // The driver manager ends a braced value at a lone "}"; FreeTDS would keep a doubled one, and
+  // Windows' driver manager documents no escape at all.
+  if (quoting == OdbcQuoting::kUnknown || value.find('}') != std::string_view::npos)
+    return std::nullopt;
+  return "{" + std::string(value) + "}";
 }
 
-std::string OdbcAttribute(std::string_view key, std::string_view value, OdbcQuoting quoting) {
-  std::optional<std::string> quoted = QuoteOdbcValue(value, quoting);
-  if (!quoted)
-    throw DbError("the value of " + std::string(key) +
-                  " cannot be passed to this ODBC driver as one value");
-  return std::string(key) + "=" + *quoted + ";";
-}
-
-std::vector<std::pair<std::string, std::string>> ParseOdbcConnectionString(std::string_view text,
-                                                                           OdbcQuoting quoting) {
-  std::vector<std::pair<std::string, std::string>> attributes;
+OdbcAttributes ParseOdbcConnectionString(std::string_view text) {
+  OdbcAttributes attributes;
   size_t pos = 0;
-  while (pos < text.size()) {
-    if (text[pos] == ';' || IsBlank(text[pos])) {
+  for (;;) {
+    while (pos < text.size() &&
+           (std::isspace(static_cast<unsigned char>(text[pos])) != 0 || text[pos] == ';'))
       ++pos;
-      continue;
-    }
+    // A key runs to the next "=", across any ";"; without one the rest is not read at all.
     size_t equals = text.find('=', pos);
-    if (equals == std::string_view::npos) {
-      attributes.emplace_back(std::string(TrimBlanks(text.substr(pos))), std::string());
-      break;
-    }
-    std::string key(TrimBlanks(text.substr(pos, equals - pos)));
+    if (pos == text.size() || equals == std::string_view::npos) break;
+    std::string key(text.substr(pos, equals - pos));
     pos = equals + 1;
-    while (pos < text.size() && IsBlank(text[pos])) ++pos;
     std::string value;
     if (pos < text.size() && text[pos] == '{') {
-      ++pos;
-      bool closed = false;
-      while (pos < text.size()) {
-        char c = text[pos++];
-        if (c != '}') {
-          value += c;
-          continue;
-        }
-        if (quoting == OdbcQuoting::kFreeTds) {
-          if (pos == text.size() || text[pos] == ';') {
-            closed = true;
-            break;
-          }
-          value += c;
-        } else if (pos < text.size() && text[pos] == '}') {
-          value += c;
+      // Braced: "}}" stands for "}", a lone "}" ends the value and the next key may follow at once.
+      for (++pos;; ++pos) {
+        if (pos == text.size())
+          throw DbError("connection string: a braced value of " + key + " never closes");
+        if (text[pos] != '}') {
+          value += text[pos];
+        } else if (pos + 1 < text.size() && text[pos + 1] == '}') {
+          value += '}';
           ++pos;
         } else {
-          closed = true;
+          ++pos;
           break;
         }
       }
-      if (!closed) throw DbError("connection string: a braced value of " + key + " never closes");
-      size_t end = text.find(';', pos);
-      pos = end == std::string_view::npos ? text.size() : end + 1;
     } else {
-      size_t end = text.find(';', pos);
-      if (end == std::string_view::npos) end = text.size();
-      value = std::string(TrimBlanks(text.substr(pos, end - pos)));
-      pos = end + 1;
+      size_t end = std::min(text.find(';', pos), text.size());
+      value = std::string(text.substr(pos, end - pos));
+      pos = end;
     }
     attributes.emplace_back(std::move(key), std::move(value));
   }
   return attributes;
 }
 
+namespace {
+
+OdbcAttributes ActedOn(const OdbcAttributes& read) {
+  OdbcAttributes acted;
+  bool dsn = false;
+  bool driver = false;
+  for (const auto& [key, value] : read) {
+    if (EqualsIgnoringCase(key, "DSN")) {
+      if (driver) continue;
+      dsn = true;
+    } else if (EqualsIgnoringCase(key, "Driver") || EqualsIgnoringCase(key, "FILEDSN")) {
+      if (dsn) continue;
+      driver = true;
+    }
+    auto same = std::find_if(acted.begin(), acted.end(), [&](const auto& earlier) {
+      return EqualsIgnoringCase(earlier.first, key);
+    });
+    if (same != acted.end()) {
+      same->second = value;
+    } else {
+      acted.emplace_back(key, value);
+    }
+  }
+  return acted;
+}
+
+}  // namespace
+
+OdbcAttributes DriverManagerAttributes(std::string_view text) {
+  return ActedOn(ParseOdbcConnectionString(text));
+}
+
 std::optional<std::string> OdbcAttributeValue(std::string_view text, std::string_view key) {
-  for (auto& [name, value] : ParseOdbcConnectionString(text, OdbcQuoting::kStandard)) {
+  for (auto& [name, value] : DriverManagerAttributes(text)) {
     if (EqualsIgnoringCase(name, key)) return value;
   }
   return std::nullopt;
 }
 
+std::string AppendOdbcAttributes(std::string_view base, const OdbcAttributes& attributes,
+                                 OdbcQuoting quoting) {
+  std::string text(TrimBlanks(base));
+  OdbcAttributes meant = ParseOdbcConnectionString(text);
+  if (!text.empty() && text.back() != ';') text += ';';
+  for (const auto& [key, value] : attributes) {
+    std::optional<std::string> quoted = QuoteOdbcValue(value, quoting);
+    if (!quoted)
+      throw DbError("the value of " + key + " cannot be passed to this ODBC driver as one value");
+    text += key + "=" + *quoted + ";";
+    meant.emplace_back(key, value);
+  }
+  // The caller's part could still swallow what follows (a key left without "=", say).
+  if (DriverManagerAttributes(text) != ActedOn(meant))
+    throw DbError("the connection string would not be read as the attributes given");
+  return text;
+}
+
 std::string SqlServerConnectionString(std::string_view server, std::string_view login,
                                       std::string_view password, std::string_view codeset) {
-  constexpr OdbcQuoting kRule = OdbcQuoting::kFreeTds;
-  return "Driver={" + std::string(kSqlServerDriver) + "};" +
-         OdbcAttribute("Server", server, kRule) + OdbcAttribute("Database", kCatalog, kRule) +
-         OdbcAttribute("UID", login, kRule) + OdbcAttribute("PWD", password, kRule) +
-         OdbcAttribute("ClientCharset", codeset, kRule);
+  return AppendOdbcAttributes("Driver={" + std::string(kSqlServerDriver) + "}",
+                              {{"Server", std::string(server)},
+                               {"Database", std::string(kCatalog)},
+                               {"UID", std::string(login)},
+                               {"PWD", std::string(password)},
+                               {"ClientCharset", std::string(codeset)}},
+                              OdbcQuoting::kFreeTds);
 }
 
 namespace {
@@ -208,21 +221,19 @@ std::string NewestSqlServerDriver(const std::vector<std::string>& installed) {
 
 std::string MicrosoftSqlServerConnectionString(std::string_view driver, std::string_view server,
                                                std::string_view login, std::string_view password) {
-  constexpr OdbcQuoting kRule = OdbcQuoting::kStandard;
-  return OdbcAttribute("Driver", driver, kRule) + OdbcAttribute("Server", server, kRule) +
-         OdbcAttribute("Database", kCatalog, kRule) + OdbcAttribute("UID", login, kRule) +
-         OdbcAttribute("PWD", password, kRule);
+  return AppendOdbcAttributes({},
+                              {{"Driver", std::string(driver)},
+                               {"Server", std::string(server)},
+                               {"Database", std::string(kCatalog)},
+                               {"UID", std::string(login)},
+                               {"PWD", std::string(password)}},
+                              OdbcQuoting::kStandard);
 }
 
 std::string DataSourceConnectionString(std::string_view connectionString, std::string_view login,
                                        std::string_view password, OdbcQuoting quoting) {
-  std::string text(TrimBlanks(connectionString));
-  // A braced value left open would swallow the attributes appended below.
-  ParseOdbcConnectionString(
-      text, quoting == OdbcQuoting::kFreeTds ? OdbcQuoting::kFreeTds : OdbcQuoting::kStandard);
-  if (quoting == OdbcQuoting::kUnknown) ParseOdbcConnectionString(text, OdbcQuoting::kFreeTds);
-  if (!text.empty() && text.back() != ';') text += ';';
-  return text + OdbcAttribute("UID", login, quoting) + OdbcAttribute("PWD", password, quoting);
+  return AppendOdbcAttributes(
+      connectionString, {{"UID", std::string(login)}, {"PWD", std::string(password)}}, quoting);
 }
 
 }  // namespace wardlink

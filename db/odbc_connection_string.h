@@ -8,32 +8,43 @@
 
 namespace wardlink {
 
-// How a driver reads a value in a connection string.
+// Every connection string is read twice: first by the driver manager (the ODBC brace rule: a
+// braced value ends at a lone "}", "}}" stands for "}"), then by the driver, whose rule may differ.
+// A value is sent only in a form that both read as exactly that value.
 enum class OdbcQuoting {
-  kStandard,  // the ODBC brace rule: a braced value ends at a "}" not doubled; "}}" stands for "}"
+  kStandard,  // the ODBC brace rule, as the driver manager's (Microsoft's drivers)
   kFreeTds,   // a braced value ends at the first "};" (or "}" at the end); "}}" is not undone
   kUnknown,   // no rule known (some drivers ignore braces): only values without syntax, bare
 };
+
+using OdbcAttributes = std::vector<std::pair<std::string, std::string>>;
 
 // Which rule the driver named by `driver` (a registered name or a library path) follows. Only
 // the drivers known to follow a rule get it; any other is kUnknown.
 OdbcQuoting QuotingForDriver(std::string_view driver);
 
-// `value` written so that the driver reads it back as exactly one value, or nothing when the
-// driver cannot carry it as one value (it is then never sent). Under kUnknown a value holding
-// ";", "{", "}", "=", a control character or blanks at either end is refused.
+// `value` written so that the driver manager and the driver read it back as exactly one value, or
+// nothing when they cannot (it is then never sent). A value holding "}" is never sent: FreeTDS
+// does not undo "}}", and Windows' driver manager documents no escape for it. Under kUnknown a
+// value holding ";", "{", "=", a control character or blanks at either end is refused as well.
 std::optional<std::string> QuoteOdbcValue(std::string_view value, OdbcQuoting quoting);
 
-// "Key=value;" with the value quoted; raises DbError when the value cannot be carried.
-std::string OdbcAttribute(std::string_view key, std::string_view value, OdbcQuoting quoting);
+// Reads a connection string as the driver manager does: keys and values exactly as written, in
+// order, with repeats kept. Raises DbError on a braced value that never closes.
+OdbcAttributes ParseOdbcConnectionString(std::string_view text);
 
-// Reads a connection string as a driver following `quoting` does: its attributes in order, keys
-// as written. Raises DbError on a braced value that never closes.
-std::vector<std::pair<std::string, std::string>> ParseOdbcConnectionString(std::string_view text,
-                                                                           OdbcQuoting quoting);
+// The attributes the driver manager acts on: a later value of a key replaces the earlier one, and
+// whichever of DSN or Driver/FILEDSN comes first hides the other.
+OdbcAttributes DriverManagerAttributes(std::string_view text);
 
-// The first value of `key` (without regard to case) in a connection string, if any.
+// The value of `key` (without regard to case) that the driver manager acts on, if any.
 std::optional<std::string> OdbcAttributeValue(std::string_view text, std::string_view key);
+
+// `base` (a connection string, possibly empty) with `attributes` appended, each value quoted for
+// the driver. Raises DbError when a value cannot be carried, or when the driver manager would not
+// read the result as `base`'s attributes with exactly these added.
+std::string AppendOdbcAttributes(std::string_view base, const OdbcAttributes& attributes,
+                                 OdbcQuoting quoting);
 
 // The SQL Server driver and the fixed catalog of a plain server name.
 inline constexpr std::string_view kSqlServerDriver = "FreeTDS";
@@ -49,8 +60,8 @@ std::string SqlServerConnectionString(std::string_view server, std::string_view 
 // 11.0"), or "SQL Server", which every Windows has.
 std::string NewestSqlServerDriver(const std::vector<std::string>& installed);
 
-// The connection string for a SQL Server instance through one of Microsoft's drivers, which follow
-// the ODBC brace rule. Raises DbError when a value cannot be carried.
+// The connection string for a SQL Server instance through one of Microsoft's drivers. Raises
+// DbError when a value cannot be carried.
 std::string MicrosoftSqlServerConnectionString(std::string_view driver, std::string_view server,
                                                std::string_view login, std::string_view password);
 

@@ -43,19 +43,16 @@ TEST(OdbcValueQuoting, PlainValuesStayBare) {
   }
 }
 
-TEST(OdbcValueQuoting, StandardRuleBracesAndDoublesClosingBraces) {
-  EXPECT_EQ(QuoteOdbcValue("a;b", OdbcQuoting::kStandard), "{a;b}");
-  EXPECT_EQ(QuoteOdbcValue("a}b", OdbcQuoting::kStandard), "{a}}b}");
-  EXPECT_EQ(QuoteOdbcValue("x};Server=evil", OdbcQuoting::kStandard), "{x}};Server=evil}");
-  EXPECT_EQ(QuoteOdbcValue(" lead", OdbcQuoting::kStandard), "{ lead}");
-}
-
-TEST(OdbcValueQuoting, FreeTdsRuleKeepsBracesAndRefusesWhatWouldEndTheValue) {
-  EXPECT_EQ(QuoteOdbcValue("a;b=c", OdbcQuoting::kFreeTds), "{a;b=c}");
-  EXPECT_EQ(QuoteOdbcValue("a}b", OdbcQuoting::kFreeTds), "{a}b}");
-  EXPECT_EQ(QuoteOdbcValue("a}", OdbcQuoting::kFreeTds), "{a}}");
-  EXPECT_EQ(QuoteOdbcValue("x};Server=evil", OdbcQuoting::kFreeTds), std::nullopt);
-  EXPECT_EQ(QuoteOdbcValue("};", OdbcQuoting::kFreeTds), std::nullopt);
+// Both brace-reading rules brace a value with syntax; a "}" is never sent, since the driver
+// manager and FreeTDS read it differently.
+TEST(OdbcValueQuoting, BraceRulesBraceSyntaxAndRefuseAnyClosingBrace) {
+  for (auto rule : {OdbcQuoting::kStandard, OdbcQuoting::kFreeTds}) {
+    EXPECT_EQ(QuoteOdbcValue("a;b=c", rule), "{a;b=c}");
+    EXPECT_EQ(QuoteOdbcValue(" lead", rule), "{ lead}");
+    EXPECT_EQ(QuoteOdbcValue("{a", rule), "{{a}");
+    for (const char* value : {"a}b", "a}", "}", "x};Server=evil", "x}Driver=/tmp/evil.so;"})
+      EXPECT_EQ(QuoteOdbcValue(value, rule), std::nullopt) << value;
+  }
 }
 
 // Some drivers ignore braces and read a ";" anywhere as the end of the value: a value that such a
@@ -68,28 +65,22 @@ TEST(OdbcValueQuoting, UnknownDriverGetsOnlyValuesWithoutSyntax) {
   }
 }
 
-// Whatever is carried comes back as exactly the one value under the driver's own reading; for an
-// unknown driver under both readings.
+// Whatever is carried comes back from the driver manager as exactly the one value.
 TEST(OdbcValueQuoting, EveryCarriedValueReadsBackAsOneValue) {
   for (auto rule : {OdbcQuoting::kStandard, OdbcQuoting::kFreeTds, OdbcQuoting::kUnknown}) {
-    std::vector<OdbcQuoting> readings = {rule};
-    if (rule == OdbcQuoting::kUnknown) readings = {OdbcQuoting::kStandard, OdbcQuoting::kFreeTds};
     for (const std::string& value : kAwkwardValues) {
       std::optional<std::string> quoted = QuoteOdbcValue(value, rule);
       if (!quoted) continue;
       std::string text = "Driver={X};PWD=" + *quoted + ";UID=u;";
-      for (auto reading : readings) {
-        Attributes expected = {{"Driver", "X"}, {"PWD", value}, {"UID", "u"}};
-        EXPECT_EQ(ParseOdbcConnectionString(text, reading), expected)
-            << "value [" << value << "] as " << text;
-      }
+      Attributes expected = {{"Driver", "X"}, {"PWD", value}, {"UID", "u"}};
+      EXPECT_EQ(ParseOdbcConnectionString(text), expected) << "value [" << value << "] as " << text;
     }
   }
 }
 
-TEST(OdbcValueQuoting, AttributeRaisesForAValueTheDriverCannotCarry) {
-  EXPECT_EQ(OdbcAttribute("PWD", "a;b", OdbcQuoting::kFreeTds), "PWD={a;b};");
-  EXPECT_THROW(OdbcAttribute("PWD", "a};b", OdbcQuoting::kFreeTds), DbError);
+TEST(OdbcValueQuoting, AppendingRaisesForAValueTheDriverCannotCarry) {
+  EXPECT_EQ(AppendOdbcAttributes("", {{"PWD", "a;b"}}, OdbcQuoting::kFreeTds), "PWD={a;b};");
+  EXPECT_THROW(AppendOdbcAttributes("", {{"PWD", "a}b"}}, OdbcQuoting::kFreeTds), DbError);
 }
 
 TEST(OdbcDriverRule, OnlyKnownDriversGetARule) {
@@ -112,14 +103,26 @@ TEST(OdbcDriverRule, OnlyKnownDriversGetARule) {
   for (const auto& [driver, rule] : kDrivers) EXPECT_EQ(QuotingForDriver(driver), rule) << driver;
 }
 
-TEST(OdbcConnectionStringParse, ReadsKeysValuesAndBracedValues) {
-  Attributes expected = {{"DSN", "x"}, {"Database", "a;b"}, {"PWD", ""}, {"Timeout", "5"}};
-  EXPECT_EQ(
-      ParseOdbcConnectionString("DSN=x; Database={a;b};PWD=;Timeout = 5", OdbcQuoting::kStandard),
-      expected);
-  EXPECT_EQ(OdbcAttributeValue("driver={SQLite3};Database=/tmp/x.db", "DRIVER"), "SQLite3");
+TEST(OdbcConnectionStringParse, ReadsAsTheDriverManagerDoes) {
+  const std::pair<const char*, Attributes> kCases[] = {
+      {"DSN=x; Database={a;b};PWD=;Timeout = 5",
+       {{"DSN", "x"}, {"Database", "a;b"}, {"PWD", ""}, {"Timeout ", " 5"}}},
+      {"PWD={x}}y};UID=u", {{"PWD", "x}y"}, {"UID", "u"}}},
+      // A lone "}" ends the value, and what follows is read as attributes.
+      {"PWD={x}Driver=/tmp/evil.so;}", {{"PWD", "x"}, {"Driver", "/tmp/evil.so"}}},
+      // A key runs to the next "=", across ";"; a last key without one is not read.
+      {"Driver=X;Foo;UID=u;Bar", {{"Driver", "X"}, {"Foo;UID", "u"}}},
+  };
+  for (const auto& [text, expected] : kCases)
+    EXPECT_EQ(ParseOdbcConnectionString(text), expected) << text;
+  EXPECT_THROW(ParseOdbcConnectionString("PWD={open"), DbError);
+
+  // Later values replace earlier ones; the first of DSN and Driver hides the other.
+  EXPECT_EQ(DriverManagerAttributes("DSN=a;Driver=b;dsn=c;UID=u;uid=v"),
+            (Attributes{{"DSN", "c"}, {"UID", "v"}}));
+  EXPECT_EQ(OdbcAttributeValue("driver={SQLite3};Database=/tmp/x.db;DRIVER=Y", "Driver"), "Y");
+  EXPECT_EQ(OdbcAttributeValue("Driver=X;DSN=y", "DSN"), std::nullopt);
   EXPECT_EQ(OdbcAttributeValue("DSN=x", "Driver"), std::nullopt);
-  EXPECT_THROW(ParseOdbcConnectionString("PWD={open", OdbcQuoting::kStandard), DbError);
 }
 
 TEST(OdbcSqlServerConnectionString, NamesFreeTdsTheCatalogAndTheCodePage) {
@@ -130,27 +133,30 @@ TEST(OdbcSqlServerConnectionString, NamesFreeTdsTheCatalogAndTheCodePage) {
             "Driver={FreeTDS};Server=db01;Database=KLINODB;UID=;PWD=;ClientCharset=GB18030;");
 }
 
-TEST(OdbcSqlServerConnectionString, QuotesAwkwardArgumentsAndRefusesWhatFreeTdsCannotCarry) {
-  std::string text = SqlServerConnectionString("db01", "a;UID=sa", "p;w=d}x", "UTF-8");
+TEST(OdbcSqlServerConnectionString, QuotesAwkwardArgumentsAndRefusesAnyClosingBrace) {
+  std::string text = SqlServerConnectionString("db01", "a;UID=sa", "p;w={d", "UTF-8");
   Attributes expected = {{"Driver", "FreeTDS"}, {"Server", "db01"}, {"Database", "KLINODB"},
-                         {"UID", "a;UID=sa"},   {"PWD", "p;w=d}x"}, {"ClientCharset", "UTF-8"}};
-  EXPECT_EQ(ParseOdbcConnectionString(text, OdbcQuoting::kFreeTds), expected);
-  EXPECT_THROW(SqlServerConnectionString("db01", "sa", "x};Server=evil", "UTF-8"), DbError);
-  EXPECT_THROW(SqlServerConnectionString("db01};Database=master", "sa", "", "UTF-8"), DbError);
+                         {"UID", "a;UID=sa"},   {"PWD", "p;w={d"},  {"ClientCharset", "UTF-8"}};
+  EXPECT_EQ(ParseOdbcConnectionString(text), expected);
+  EXPECT_THROW(SqlServerConnectionString("db01", "sa", "x}Driver=/tmp/evil.so;", "UTF-8"), DbError);
+  EXPECT_THROW(SqlServerConnectionString("db01", "x}SAVEFILE=/tmp/saved;", "", "UTF-8"), DbError);
+  EXPECT_THROW(SqlServerConnectionString("db01}Driver=/tmp/evil.so;", "sa", "", "UTF-8"), DbError);
 }
 
 TEST(OdbcDataSourceConnectionString, AppendsLoginAndPasswordQuotedForTheDriver) {
   EXPECT_EQ(DataSourceConnectionString("DSN=emr", "u", "p;x", OdbcQuoting::kStandard),
             "DSN=emr;UID=u;PWD={p;x};");
-  EXPECT_EQ(DataSourceConnectionString("Driver=X;", "u", "a}b", OdbcQuoting::kStandard),
-            "Driver=X;UID=u;PWD={a}}b};");
   EXPECT_EQ(DataSourceConnectionString("DSN=emr", "u", "p", OdbcQuoting::kUnknown),
             "DSN=emr;UID=u;PWD=p;");
+  EXPECT_THROW(DataSourceConnectionString("Driver=X;", "u", "a}b", OdbcQuoting::kStandard),
+               DbError);
   EXPECT_THROW(DataSourceConnectionString("DSN=emr", "u", "a;b", OdbcQuoting::kUnknown), DbError);
   EXPECT_THROW(DataSourceConnectionString("DSN=emr", "a=b", "p", OdbcQuoting::kUnknown), DbError);
-  // A braced value the caller left open would swallow the login and password.
-  EXPECT_THROW(DataSourceConnectionString("Driver=X;Database={x", "u", "p", OdbcQuoting::kStandard),
-               DbError);
+  // The caller's part must not swallow the login and password: a braced value left open, or a
+  // last key without "=".
+  for (const char* given : {"Driver=X;Database={x", "Driver=X;Foo"})
+    EXPECT_THROW(DataSourceConnectionString(given, "u", "p", OdbcQuoting::kStandard), DbError)
+        << given;
 }
 
 }  // namespace

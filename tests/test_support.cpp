@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
 #include <string_view>
@@ -67,6 +69,29 @@ bool TestBackendIsOdbc() {
 std::filesystem::path OdbcIniFolder() {
   (void)kOdbcConfigured;
   return ChosenOdbcIniFolder();
+}
+
+RecorderLog::RecorderLog()
+    : path_(std::filesystem::temp_directory_path() /
+            ("wardlink-recorder-" + std::to_string(getpid()) + ".log")),
+      env_("WARDLINK_RECORDER_LOG", path_.c_str()) {
+  std::filesystem::remove(path_);
+}
+
+RecorderLog::~RecorderLog() { std::filesystem::remove(path_); }
+
+std::vector<std::string> RecorderLog::Received() const {
+  std::ifstream in(path_, std::ios::binary);
+  std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<std::string> records;
+  size_t pos = 0;
+  while (pos < all.size()) {
+    size_t colon = all.find(':', pos);
+    size_t length = std::stoul(all.substr(pos, colon - pos));
+    records.push_back(all.substr(colon + 1, length));
+    pos = colon + 1 + length + 1;
+  }
+  return records;
 }
 
 TrialDatabase::TrialDatabase()

@@ -71,6 +71,21 @@ class ScopedEnvironment {
   bool hadValue_ = false;
 };
 
+// What the stand-in ODBC driver received while this lives, one connection string per connection.
+class RecorderLog {
+ public:
+  RecorderLog();
+  ~RecorderLog();
+  RecorderLog(const RecorderLog&) = delete;
+  RecorderLog& operator=(const RecorderLog&) = delete;
+
+  std::vector<std::string> Received() const;
+
+ private:
+  std::filesystem::path path_;
+  ScopedEnvironment env_;
+};
+
 // The message WardLinkLastError returns now.
 std::string LastErrorMessage();
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "db/code_page.h"
+#include "db/db_error.h"
 #include "db/odbc_connection_string.h"
 #include "shared/conversions.h"
 #include "shared/regional_settings.h"
@@ -43,8 +44,10 @@ TEST(WindowsSqlServerDriver, ConnectionStringFollowsTheBraceRule) {
                                                "secret"),
             "Driver=ODBC Driver 18 for SQL Server;Server=db01\\emr;Database=KLINODB;UID=sa;"
             "PWD=secret;");
-  EXPECT_EQ(MicrosoftSqlServerConnectionString("SQL Server", "db01", "a;UID=x", "p}w;d=1"),
-            "Driver=SQL Server;Server=db01;Database=KLINODB;UID={a;UID=x};PWD={p}}w;d=1};");
+  EXPECT_EQ(MicrosoftSqlServerConnectionString("SQL Server", "db01", "a;UID=x", "p{w;d=1"),
+            "Driver=SQL Server;Server=db01;Database=KLINODB;UID={a;UID=x};PWD={p{w;d=1};");
+  // Windows' driver manager documents no escape for "}" inside braces.
+  EXPECT_THROW(MicrosoftSqlServerConnectionString("SQL Server", "db01", "sa", "p}w"), DbError);
 }
 
 struct FormCase {

@@ -1,7 +1,8 @@
 // The connection-string quoting. No login, password or server name can add or change an
-// attribute: the string built reads back as exactly the attributes meant, under a reader of each
-// driver family's rule written apart from the library's; a driver of unknown rule must read it
-// so under every one. A value is refused only where its driver's rule cannot carry it.
+// attribute: the string built reads back as exactly the attributes meant, first under the driver
+// manager's reading, then under each driver family's rule, all written apart from the library's;
+// a driver of unknown rule must read it so under every one. A value is refused only where the
+// driver manager and its driver cannot both carry it.
 #include <optional>
 #include <string>
 #include <utility>
@@ -10,92 +11,33 @@
 #include "db/db_error.h"
 #include "db/odbc_connection_string.h"
 #include "tests/fuzz/fuzz_input.h"
+#include "tests/fuzz/odbc_reference.h"
 
 using namespace wardlink;
 using namespace wardlink::fuzz;
 
 namespace {
 
-using Attributes = std::vector<std::pair<std::string, std::string>>;
+using Attributes = ReadAttributes;
 
-enum class Reader {
-  kBraceRule,     // braces, "}}" for "}", the value ends at the lone "}"
-  kFreeTdsRule,   // braces, the value ends at the first "};" or a "}" at the very end
-  kIgnoresBraces  // every ";" ends a value, braces are part of it
-};
-
-std::string Trimmed(std::string_view text) {
-  size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  size_t last = text.find_last_not_of(" \t");
-  return std::string(text.substr(first, last - first + 1));
-}
-
-// The attributes in order as a driver of `reader`'s family reads them; nothing when the text is
-// not well formed for it.
-std::optional<Attributes> Read(std::string_view text, Reader reader) {
-  Attributes attributes;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t equals = text.find('=', pos);
-    if (equals == std::string_view::npos) return std::nullopt;
-    std::string key = Trimmed(text.substr(pos, equals - pos));
-    pos = equals + 1;
-    std::string value;
-    if (reader != Reader::kIgnoresBraces && pos < text.size() && text[pos] == '{') {
-      size_t end = pos + 1;
-      for (;; ++end) {
-        if (end >= text.size()) return std::nullopt;
-        if (text[end] != '}') continue;
-        if (reader == Reader::kBraceRule) {
-          if (end + 1 < text.size() && text[end + 1] == '}') {
-            ++end;
-            continue;
-          }
-          break;
-        }
-        if (end + 1 == text.size() || text[end + 1] == ';') break;
-      }
-      value = std::string(text.substr(pos + 1, end - pos - 1));
-      if (reader == Reader::kBraceRule) {
-        for (size_t at = value.find("}}"); at != std::string::npos; at = value.find("}}", at + 1))
-          value.erase(at, 1);
-      }
-      pos = end + 1;
-      if (pos < text.size() && text[pos] != ';') return std::nullopt;
-      ++pos;
-    } else {
-      size_t end = std::min(text.find(';', pos), text.size());
-      value = Trimmed(text.substr(pos, end - pos));
-      pos = end + 1;
-    }
-    attributes.emplace_back(std::move(key), std::move(value));
-  }
-  return attributes;
-}
-
+// The driver manager reads every string first; then the driver, by its family's rule (a driver of
+// unknown rule under every one).
 std::vector<Reader> ReadersOf(OdbcQuoting rule) {
   switch (rule) {
     case OdbcQuoting::kStandard:
-      return {Reader::kBraceRule};
+      return {Reader::kDriverManager};
     case OdbcQuoting::kFreeTds:
-      return {Reader::kFreeTdsRule};
+      return {Reader::kDriverManager, Reader::kFreeTds};
     case OdbcQuoting::kUnknown:
       break;
   }
-  return {Reader::kBraceRule, Reader::kFreeTdsRule, Reader::kIgnoresBraces};
+  return {Reader::kDriverManager, Reader::kFreeTds, Reader::kIgnoresBraces};
 }
 
 // What the rule cannot carry as one value.
 bool Uncarriable(const std::string& value, OdbcQuoting rule) {
-  switch (rule) {
-    case OdbcQuoting::kStandard:
-      return false;
-    case OdbcQuoting::kFreeTds:
-      return value.find("};") != std::string::npos;
-    case OdbcQuoting::kUnknown:
-      break;
-  }
+  if (value.find('}') != std::string::npos) return true;
+  if (rule != OdbcQuoting::kUnknown) return false;
   for (unsigned char c : value) {
     if (c == ';' || c == '{' || c == '}' || c == '=' || c < 0x20 || c == 0x7F) return true;
   }
@@ -118,9 +60,9 @@ void Check(OdbcQuoting rule, const std::vector<std::string>& values, const Attri
   }
   Expect(!refusable, "built though the driver cannot carry it: " + Shown(text));
   for (Reader reader : ReadersOf(rule)) {
-    Expect(Read(text, reader) == expected, "reads as other attributes (reader " +
-                                               std::to_string(static_cast<int>(reader)) +
-                                               "): " + Shown(text));
+    Expect(ReadConnectionString(text, reader) == expected,
+           "reads as other attributes (reader " + std::to_string(static_cast<int>(reader)) +
+               "): " + Shown(text));
   }
 }
 
@@ -133,8 +75,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string password = input.Rest();
 
   for (OdbcQuoting rule : {OdbcQuoting::kStandard, OdbcQuoting::kFreeTds, OdbcQuoting::kUnknown}) {
-    Check(rule, {password}, {{"PWD", password}},
-          [&] { return OdbcAttribute("PWD", password, rule); });
+    Check(rule, {password}, {{"PWD", password}}, [&] {
+      return AppendOdbcAttributes("", {{"PWD", password}}, rule);
+    });
     Check(rule, {login, password},
           {{"DSN", "emr"}, {"Database", "/tmp/a.db"}, {"UID", login}, {"PWD", password}}, [&] {
             return DataSourceConnectionString("DSN=emr;Database=/tmp/a.db", login, password, rule);
