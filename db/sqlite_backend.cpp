@@ -1,17 +1,32 @@
 #include "db/sqlite_backend.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
+#include <filesystem>
 #include <type_traits>
 
 #include "db/code_page.h"
 #include "db/db_error.h"
+#include "db/statement_text.h"
 
 namespace wardlink {
 
 namespace {
+
+// The file name SQLite is given for a host path: the path and nothing else. SQLite reads a name
+// beginning with "file:" as a URI when its build allows URIs, and ":memory:" (or the empty name)
+// as a database of no file; "./" in front makes either an ordinary relative path.
+std::string PlainFileName(const std::string& hostPath) {
+  std::string name = SqliteFileName(hostPath);
+  if (name.empty() || name.front() == ':' || EqualsIgnoringCase(name.substr(0, 5), "file:"))
+    name.insert(0, "./");
+  return name;
+}
 
 struct CloseDatabase {
   void operator()(sqlite3* db) const noexcept { sqlite3_close_v2(db); }
@@ -185,7 +200,7 @@ class SqliteBackend final : public DbBackend {
 
 DatabaseHandle OpenHandle(const std::string& path, int flags) {
   sqlite3* raw = nullptr;
-  int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+  int rc = sqlite3_open_v2(PlainFileName(path).c_str(), &raw, flags, nullptr);
   DatabaseHandle db(raw);
   if (rc != SQLITE_OK) {
     // The reason a host reads after result 1: a missing file is the common mistake.
@@ -218,7 +233,15 @@ void TruncateLogPast(sqlite3* db, int pages) {
 }
 
 std::unique_ptr<DbBackend> OpenSqliteBackend(const std::string& path) {
-  DatabaseHandle db = OpenHandle(SqliteFileName(path), SQLITE_OPEN_READWRITE);
+  // Only an existing file that holds a database: SQLite would take an empty file, or a device
+  // such as /dev/null, for an empty database.
+  std::error_code error;
+  auto status = std::filesystem::status(path, error);
+  if (path.empty() || !std::filesystem::exists(status))
+    throw DbError("database file not found: " + path);
+  if (!std::filesystem::is_regular_file(status) || std::filesystem::file_size(path, error) == 0)
+    throw DbError("not a database: " + path);
+  DatabaseHandle db = OpenHandle(path, SQLITE_OPEN_READWRITE);
   // Every call's connection is the last one to close; a checkpoint there would cost every write
   // call more syncs. The writer that takes the log past the threshold moves it into the database
   // instead, and a committed call is already safe in the synced log.
@@ -238,12 +261,26 @@ std::unique_ptr<DbBackend> OpenSqliteBackend(const std::string& path) {
 }
 
 void CreateSqliteDatabase(const std::string& path, const std::string& script) {
-  DatabaseHandle db = OpenHandle(SqliteFileName(path), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-  char* message = nullptr;
-  if (sqlite3_exec(db.get(), script.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
-    std::string error = message != nullptr ? message : sqlite3_errmsg(db.get());
-    sqlite3_free(message);
-    throw DbError(error);
+  // Created here, exclusively, so that nothing that appeared since anyone looked is written over.
+  int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+  if (file < 0) {
+    if (errno == EEXIST)
+      throw DbError(path + " already exists; a trial database is never written over another file");
+    throw DbError("cannot create " + path + ": " + std::strerror(errno));
+  }
+  ::close(file);
+  try {
+    DatabaseHandle db = OpenHandle(path, SQLITE_OPEN_READWRITE);
+    char* message = nullptr;
+    if (sqlite3_exec(db.get(), script.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+      std::string error = message != nullptr ? message : sqlite3_errmsg(db.get());
+      sqlite3_free(message);
+      throw DbError(error);
+    }
+  } catch (...) {
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);  // ours alone: nobody else could have opened it yet
+    throw;
   }
 }
 

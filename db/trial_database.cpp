@@ -1,11 +1,11 @@
 #include "db/trial_database.h"
 
-#include <filesystem>
 #include <string_view>
 
 #include "db/db_error.h"
 #include "db/schema.h"
 #include "db/sqlite_backend.h"
+#include "db/statement_text.h"
 
 namespace wardlink {
 
@@ -176,9 +176,10 @@ void CreateTrialDatabase(const std::string& server) {
     throw DbError("a trial database is created only for sqlite:PATH");
   std::string path = server.substr(kPrefix.size());
   if (path.empty()) throw DbError("no path given");
-  std::error_code ignored;
-  if (std::filesystem::exists(path, ignored))
-    throw DbError(path + " already exists; a trial database is never written over another file");
+  // A name SQLite could read as a URI or a database of no file is refused, not quietly made into
+  // a file of that odd name.
+  if (path.front() == ':' || EqualsIgnoringCase(std::string_view(path).substr(0, 5), "file:"))
+    throw DbError(path + " is not a plain file path");
   CreateSqliteDatabase(path, SqliteTrialScript());
 }
 

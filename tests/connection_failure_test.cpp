@@ -7,6 +7,8 @@
 #include <fstream>
 #include <string>
 
+#include "db/db_error.h"
+#include "db/trial_database.h"
 #include "tests/test_support.h"
 #include "wardlink.h"
 
@@ -72,6 +74,60 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"FilePathWithoutPrefix", Folder() + "/trial.db", "sa", kPassword,
                                   "given as sqlite:"}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace wardlink::testing
+
+namespace wardlink::testing {
+namespace {
+
+// The text after "sqlite:" is a file path and nothing else: no spelling reaches a database other
+// than an existing SQLite file, and none creates, empties or changes one.
+TEST(SqlitePath, OnlyAnExistingDatabaseFileIsReached) {
+  TrialDatabase db;
+  const std::filesystem::path folder = db.path().parent_path();
+  const std::string trial = db.path().string();
+  std::ofstream(folder / "empty.db").close();
+  std::filesystem::create_directory(folder / "folder.db");
+  const std::string tables = db.Scalar("SELECT count(*) FROM sqlite_master");
+  const std::pair<std::string, const char*> kCases[] = {
+      {"sqlite:", "database file not found: "},
+      {"sqlite::memory:", "database file not found: "},
+      {"sqlite:file::memory:", "database file not found: "},
+      {"sqlite:file:" + trial, "database file not found: "},
+      {"sqlite:FILE:" + trial + "?mode=rw", "database file not found: "},
+      {"sqlite:" + trial + "?mode=memory", "database file not found: "},
+      {"sqlite:/dev/zero", "not a database: "},
+      {"sqlite:/dev/null", "not a database: "},
+      {"sqlite:" + (folder / "empty.db").string(), "not a database: "},
+      {"sqlite:" + (folder / "folder.db").string(), "not a database: "},
+  };
+  for (const auto& [server, reason] : kCases) {
+    EXPECT_EQ(DeleteZhiYe(server.c_str(), "", "", 1), 1) << server;
+    EXPECT_EQ(LastErrorMessage().rfind(reason, 0), 0U) << server << ": " << LastErrorMessage();
+  }
+  EXPECT_EQ(std::filesystem::file_size(folder / "empty.db"), 0U);
+  EXPECT_EQ(db.Scalar("SELECT count(*) FROM sqlite_master"), tables);
+  EXPECT_FALSE(std::filesystem::exists("file:"));
+}
+
+TEST(SqlitePath, CreateTrialTakesOnlyANewPlainPath) {
+  TrialDatabase db;
+  const std::string trial = db.path().string();
+  db.Exec("PRAGMA journal_mode=DELETE");
+  db.Exec("DROP TABLE EMR_FORMATDATE");  // no longer a whole trial database
+  const std::string tables = db.Scalar("SELECT count(*) FROM sqlite_master");
+  const std::string kSpellings[] = {
+      "sqlite:",         "sqlite:" + trial,     "sqlite:file:" + trial, "sqlite:FILE:" + trial,
+      "sqlite::memory:", "sqlite:file::memory:"};
+  for (const std::string& server : kSpellings)
+    EXPECT_THROW(CreateTrialDatabase(server), DbError) << server;
+  EXPECT_EQ(db.Scalar("SELECT count(*) FROM sqlite_master"), tables);
+  EXPECT_EQ(db.Scalar("PRAGMA journal_mode"), "delete");
+  const std::filesystem::path fresh = db.path().parent_path() / "fresh.db";
+  CreateTrialDatabase("sqlite:" + fresh.string());
+  EXPECT_EQ(GetZhiCheng(("sqlite:" + fresh.string()).c_str(), "", "", nullptr), 0);
+}
 
 }  // namespace
 }  // namespace wardlink::testing
