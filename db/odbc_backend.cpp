@@ -135,18 +135,33 @@ void SetLoginTimeout(SQLHANDLE connection) {
         SQL_HANDLE_DBC, connection, "setting the login time-out");
 }
 
+// The connected session: it disconnects when it ends, so that a failure anywhere after the driver
+// connected (reading driver information, setting up the text conversion) still disconnects before
+// the connection handle is freed. Nothing runs between connecting and this owner existing.
+class Session {
+ public:
+  Session(SQLHANDLE connection, const std::string& connectionString) : connection_(connection) {
+    SetLoginTimeout(connection);
+    SQLRETURN rc = OdbcDriverConnect(connection, DriverText(), connectionString);
+    if (!SQL_SUCCEEDED(rc)) {
+      std::string message = Diagnostics(SQL_HANDLE_DBC, connection, DriverText());
+      throw DbError(std::string(ConnectFailureKind(message)) + ": " + message);
+    }
+  }
+  ~Session() { SQLDisconnect(connection_); }
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+ private:
+  SQLHANDLE connection_;
+};
+
 class OdbcBackend final : public DbBackend {
  public:
   explicit OdbcBackend(const std::string& connectionString)
-      : environment_(SQL_NULL_HANDLE), connection_(Prepared(environment_.get())) {
-    SetLoginTimeout(connection_.get());
-    SQLRETURN rc = OdbcDriverConnect(connection_.get(), DriverText(), connectionString);
-    if (!SQL_SUCCEEDED(rc)) {
-      std::string message = Diagnostics(SQL_HANDLE_DBC, connection_.get(), DriverText());
-      throw DbError(std::string(ConnectFailureKind(message)) + ": " + message);
-    }
-    connected_ = true;
-
+      : environment_(SQL_NULL_HANDLE),
+        connection_(Prepared(environment_.get())),
+        session_(connection_.get(), connectionString) {
     std::string dbms;
     Check(OdbcInfoText(connection_.get(), SQL_DBMS_NAME, DriverText(), dbms), SQL_HANDLE_DBC,
           connection_.get(), "reading the DBMS name");
@@ -158,7 +173,6 @@ class OdbcBackend final : public DbBackend {
   }
 
   ~OdbcBackend() override {
-    if (!connected_) return;
     // A transaction still open at the end is not wanted: the clean-up undoes it, and a driver
     // refuses to disconnect with one open.
     if (inTransaction_) {
@@ -168,8 +182,7 @@ class OdbcBackend final : public DbBackend {
         // Disconnecting ends the transaction all the same.
       }
     }
-    last_.reset();  // disconnecting frees the connection's statements
-    SQLDisconnect(connection_.get());
+    last_.reset();  // before the session ends: disconnecting frees the connection's statements
   }
 
   OdbcBackend(const OdbcBackend&) = delete;
@@ -427,9 +440,10 @@ class OdbcBackend final : public DbBackend {
     return text_->FromDriver(collected);
   }
 
+  // Released in reverse order: statements, then the session (disconnect), then the handles.
   EnvironmentHandle environment_;
   ConnectionHandle connection_;
-  bool connected_ = false;
+  Session session_;
   bool inTransaction_ = false;
   Dialect dialect_ = Dialect::kSqlServer;
   std::optional<DriverText> text_;

@@ -38,6 +38,9 @@ TEST(Leaks, MixedCallsLeaveMemoryAndDescriptorsFlat) {
   TrialDatabase broken;
   broken.Exec("DROP TABLE Emr_ZhiYe");
   const std::string missing = MissingDatabaseServer();
+  // The SQLite driver connects, then the text conversion for an unknown code page fails.
+  const std::string connectsThenFails =
+      "odbc:Driver=SQLite3;Database=" + db.path().string() + ";NoCreat=1";
   const char* s = db.server();
   std::vector<char> list(4096);
   char* listBuffer = list.data();
@@ -69,6 +72,11 @@ TEST(Leaks, MixedCallsLeaveMemoryAndDescriptorsFlat) {
       {"rollback", 2, [&] { return VictimZhuanChu(s, "", "", "N1", 3, "doc", "not a date"); }},
       {"-1", -1, [&] { return AddZhiYe(broken.server(), "", "", "Nurse", 2, 2); }},
       {"connection failure", 1, [&] { return AddZhiYe(missing.c_str(), "", "", "Nurse", 2, 2); }},
+      {"failure after connecting", 1,
+       [&] {
+         ScopedEnvironment bogus("LC_ALL", "xx_XX.BOGUS");
+         return AddZhiYe(connectsThenFails.c_str(), "", "", "Nurse", 2, 2);
+       }},
   };
 
   const auto calls = static_cast<size_t>(LeakCalls());
