@@ -30,7 +30,8 @@ record and timeline.
 
 Commands:
   create-trial sqlite:PATH
-         create a new SQLite trial database (never over an existing file)
+         create a new SQLite trial database at the plain file path PATH (never over an existing
+         file; "file:" URIs and ":memory:" are refused)
   call [--json] EXPORT SERVER LOGIN PASSWORD ARGUMENTS...
          call one export; print its result with its meaning, every buffer it filled and, for
          results 1 and -1, the reason; warn on stderr when a date or number text of the stay
@@ -60,9 +61,13 @@ Options:
                  (batch) stop at the first call that does not give 0
 
 Servers:
-  sqlite:PATH    the SQLite database in the file PATH (login and password are ignored)
+  sqlite:PATH    the existing SQLite database in the file PATH, a path and nothing else (never a
+                 URI or :memory:); login and password are ignored
   odbc:STRING    any ODBC data source (DSN=... or Driver=...;...), login and password added
   NAME           the SQL Server instance NAME through FreeTDS, catalog KLINODB
+  A login, password or server name that the driver manager and the driver could not both read
+  as one value (any value holding "}", and for most drivers also ";", "{", "=", control
+  characters or blanks at either end) is refused unsent: result 1.
 
 Result codes:
   0 done; 1 connection failed (the reason is printed); 2 to 5 the export's own (see wardlink help

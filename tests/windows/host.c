@@ -420,6 +420,13 @@ static void Failures(const char* good, const char* broken, const char* missing, 
   /* A plain server name goes to the newest SQL Server driver registered; the test registers the
    * SQLite driver under such a name, reading a trial database named after the catalog. */
   Expect("a plain server name", Invoke("AddZhiYe", plain, "", "", "via the driver", 7, 7), 0);
+  /* A password that would end its braced value early and name a driver of its own is never sent,
+   * and the reason does not show it. */
+  Expect("a hostile password",
+         Invoke("AddZhiYe", plain, "sa", "pw}Driver=C:\\evil.dll;", "x", 8, 8), 1);
+  Check(strncmp(LastError(), "connection string refused:", 26) == 0 &&
+            strstr(LastError(), "evil") == NULL,
+        "the hostile password is refused unsent: \"%s\"", LastError());
 }
 
 /* ---- COM ---- */
