@@ -3,7 +3,8 @@
 #include <string_view>
 #include <vector>
 
-// The one place that names the tables and columns the library reads and writes.
+// The tables and columns the library reads and writes, as the schema check (`wardlink check`) and
+// the trial databases know them. The statements spell their own names, exactly as they are sent.
 namespace wardlink::schema {
 
 // Tables.

@@ -9,7 +9,7 @@ namespace wardlink {
 
 namespace {
 
-// Characters [first, first + count) of the text, as far as they exist.
+// Bytes [first, first + count) of the text, as far as they exist.
 std::string_view Piece(std::string_view text, size_t first, size_t count) {
   if (first >= text.size()) return {};
   return text.substr(first, count);

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "db/schema.h"
+#include "patients/movement_state.h"
 #include "shared/conversions.h"
 
 namespace wardlink {
@@ -105,8 +106,6 @@ const std::array<TextColumn, 37> kTextColumns = {{
     {schema::kColLianXiRenYouBian, &VictimInfo::lianXiRenYouBian},
     {schema::kColMemo, &VictimInfo::memo},
 }};
-
-constexpr int32_t kInDepartment = 0;
 
 }  // namespace
 

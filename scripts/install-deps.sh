@@ -30,6 +30,8 @@ done
 
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
+echo "install-deps: installing ${missing[*]} with apt-get${sudo:+ through sudo}: missing Debian" \
+  "packages of the ${groups[*]} step (scripts/packages/)"
 export DEBIAN_FRONTEND=noninteractive
 for arch in $(printf '%s\n' "${foreign[@]}" | sort -u); do
   dpkg --print-foreign-architectures | grep -qx "$arch" || $sudo dpkg --add-architecture "$arch"
