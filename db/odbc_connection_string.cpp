@@ -112,7 +112,8 @@ OdbcAttributes ActedOn(const OdbcAttributes& read) {
   OdbcAttributes acted;
   bool dsn = false;
   bool driver = false;
-  for (const auto& [key, value] : read) {
+  for (const auto& attribute : read) {
+    const std::string& key = attribute.first;
     if (EqualsIgnoringCase(key, "DSN")) {
       if (driver) continue;
       dsn = true;
@@ -124,9 +125,9 @@ OdbcAttributes ActedOn(const OdbcAttributes& read) {
       return EqualsIgnoringCase(earlier.first, key);
     });
     if (same != acted.end()) {
-      same->second = value;
+      same->second = attribute.second;
     } else {
-      acted.emplace_back(key, value);
+      acted.push_back(attribute);
     }
   }
   return acted;
