@@ -14,52 +14,21 @@
 namespace wardlink::testing {
 namespace {
 
-const std::set<std::string> kExports = {"AddZhiYe",
-                                        "UpdateZhiYe",
-                                        "DeleteZhiYe",
-                                        "AddHunYin",
-                                        "UpdateHunYin",
-                                        "DeleteHunYin",
-                                        "AddInHospType",
-                                        "UpdateInHospType",
-                                        "DeleteInHospType",
-                                        "AddYiBaoLeiXing",
-                                        "UpdateYiBaoLeiXing",
-                                        "DeleteYiBaoLeiXing",
-                                        "AddCertificateType",
-                                        "UpdateCertificateType",
-                                        "DeleteCertificateType",
-                                        "GetZhiCheng",
-                                        "GetBingQingMiaoShu",
-                                        "AddUnit",
-                                        "UpdateUnit",
-                                        "DeleteUnit",
-                                        "AddUser",
-                                        "UpdateUser",
-                                        "DeleteUser",
-                                        "AddIllArea",
-                                        "UpdateIllArea",
-                                        "DeleteIllArea",
-                                        "AddIllBed",
-                                        "UpdateIllBed",
-                                        "DeleteIllBed",
-                                        "AddVictim",
-                                        "UpdateVictim",
-                                        "GetVictimInfo",
-                                        "DeleteVictim",
-                                        "VictimChuYuan",
-                                        "VictimZhuanChu",
-                                        "GuaQi",
-                                        "AcceptZhuanKePeople",
-                                        "CancelZhuanKe",
-                                        "CancelGuaQi",
-                                        "ZhuanChuang",
-                                        "JiaoBan",
-                                        "WardLinkLastError",
-                                        "GetZhiChengSized",
-                                        "GetBingQingMiaoShuSized",
-                                        "GetVictimInfoSized",
-                                        "WardLinkVersion"};
+// The public header declares every listed export with as many arguments as the list gives it.
+template <typename Result, typename... Arguments>
+constexpr size_t ArgumentCount(Result (*)(Arguments...)) {
+  return sizeof...(Arguments);
+}
+#define WARDLINK_EXPORT(ordinal, name, slots) \
+  static_assert(ArgumentCount(&(name)) == (slots), #name " differs from the export list");
+#include "library/export_list.h"
+#undef WARDLINK_EXPORT
+
+const std::set<std::string> kExports = {
+#define WARDLINK_EXPORT(ordinal, name, slots) #name,
+#include "library/export_list.h"
+#undef WARDLINK_EXPORT
+};
 
 TEST(Exports, TheLibraryExportsExactlyTheTableAndTheExtras) {
   ASSERT_EQ(kExports.size(), 46u);

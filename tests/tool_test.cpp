@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -53,6 +54,20 @@ struct StatusCase {
   int status;
   const char* output;  // expected in stdout, or in stderr when it starts with "!"
 };
+
+// The tool knows every export of the list up to ordinal 41 (the extras after it are the
+// library's own: the last error, the version and the sized reads), and nothing else.
+TEST(ToolTable, NamesEveryListedExport) {
+  std::set<std::string> listed = {
+#define WARDLINK_EXPORT(ordinal, name, slots) (ordinal) <= 41 ? #name : "",
+#include "library/export_list.h"
+#undef WARDLINK_EXPORT
+  };
+  listed.erase("");
+  std::set<std::string> known;
+  for (const auto& spec : host::Exports()) known.insert(spec.name());
+  EXPECT_EQ(known, listed);
+}
 
 TEST_F(Tool, ExitStatusesAndPrintedMeanings) {
   const StatusCase cases[] = {

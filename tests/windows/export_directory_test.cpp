@@ -22,7 +22,7 @@ struct Expected {
 
 constexpr Expected kExports[] = {
 #define WARDLINK_EXPORT(ordinal, name, args) {ordinal, #name, args},
-#include "tests/windows/export_table.h"
+#include "library/export_list.h"
 #undef WARDLINK_EXPORT
 };
 

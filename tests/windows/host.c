@@ -24,7 +24,7 @@ typedef struct {
 
 static Export kExports[] = {
 #define WARDLINK_EXPORT(ordinal, name, args) {ordinal, #name, args, 0},
-#include "export_table.h"
+#include "library/export_list.h"
 #undef WARDLINK_EXPORT
 };
 #define EXPORT_COUNT ((int)(sizeof(kExports) / sizeof(kExports[0])))

@@ -1,5 +1,7 @@
-/* What WardLink.dll must export, for the tests that read its export table and call it:
- * ordinal, name, arguments (32-bit slots). Nothing else may be exported. */
+/* The one list of exports: ordinal in WardLink.dll, name, arguments (32-bit slots, so the stdcall
+ * suffix is 4 bytes a slot). The Windows .def file and the Linux version script are generated from
+ * it (cmake/export_list.cmake); the tests read it and check the public header against it. Nothing
+ * else is exported. Include it with WARDLINK_EXPORT(ordinal, name, slots) defined. */
 WARDLINK_EXPORT(1, GetBingQingMiaoShu, 4)
 WARDLINK_EXPORT(2, GetZhiCheng, 4)
 WARDLINK_EXPORT(3, JiaoBan, 9)
