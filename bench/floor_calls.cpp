@@ -37,6 +37,7 @@ class Connection {
 
   bool ok() const { return ok_; }
   sqlite3* db() const { return db_; }
+  bool InTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
   bool Exec(const char* text) {
     return sqlite3_exec(db_, text, nullptr, nullptr, nullptr) == SQLITE_OK;
   }
@@ -108,14 +109,22 @@ bool Run(Connection& c, const std::string& text) { return Statement(c, text).Don
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
-// The transaction of a call: BEGIN IMMEDIATE, then COMMIT when everything succeeded, otherwise
-// ROLLBACK and `failure`.
+// The transaction of a writing call: BEGIN IMMEDIATE before the first check, then COMMIT when the
+// call gives 0 with the transaction still open (-1 if that fails), otherwise ROLLBACK.
+template <typename Body>
+int32_t Writing(Connection& c, Body body) {
+  if (!c.Exec("BEGIN IMMEDIATE")) return -1;
+  int32_t result = body();
+  if (result == 0 && c.InTransaction() && !c.Exec("COMMIT")) result = -1;
+  if (c.InTransaction()) c.Exec("ROLLBACK");
+  return result;
+}
+
+// The writes of a call and the commit: `failure` when either fails (the call's transaction then
+// rolls back).
 template <typename Writes>
 int32_t Guarded(Connection& c, int32_t failure, Writes writes) {
-  if (!c.Exec("BEGIN IMMEDIATE")) return -1;
-  if (writes() && c.Exec("COMMIT")) return 0;
-  c.Exec("ROLLBACK");
-  return failure;
+  return writes() && c.Exec("COMMIT") ? 0 : failure;
 }
 
 // The archive check of a stay: 0 live, 2 unknown, 3 archived, -1 failure.
@@ -150,11 +159,13 @@ int32_t FloorAddZhiYe(const std::string& path, int i) {
   Connection c(path);
   if (!c.ok()) return 1;
   std::string id = std::to_string(kFirstNewId + i);
-  if (int found = Returns(c, "Select ID from Emr_ZhiYe Where ID=" + id); found != 0)
-    return found < 0 ? -1 : 2;
-  return Run(c, "Insert Into Emr_ZhiYe Values(" + id + "," + std::to_string(i) + ",'occupation')")
-             ? 0
-             : -1;
+  return Writing(c, [&]() -> int32_t {
+    if (int found = Returns(c, "Select ID from Emr_ZhiYe Where ID=" + id); found != 0)
+      return found < 0 ? -1 : 2;
+    return Run(c, "Insert Into Emr_ZhiYe Values(" + id + "," + std::to_string(i) + ",'occupation')")
+               ? 0
+               : -1;
+  });
 }
 
 int32_t FloorGetZhiCheng(const std::string& path, int) {
@@ -173,131 +184,148 @@ int32_t FloorAddUnit(const std::string& path, int i) {
   Connection c(path);
   if (!c.ok()) return 1;
   std::string id = std::to_string(kFirstNewId + i);
-  if (int found = Returns(c, "Select * from Emr_Unit Where ID=" + id); found != 0)
-    return found < 0 ? -1 : 2;
-  return Run(c,
-             "Insert Into Emr_Unit(ID,UnitTypeID,UnitName,Memo) Values(" + id + ",1,'unit','memo')")
-             ? 0
-             : -1;
+  return Writing(c, [&]() -> int32_t {
+    if (int found = Returns(c, "Select * from Emr_Unit Where ID=" + id); found != 0)
+      return found < 0 ? -1 : 2;
+    return Run(c, "Insert Into Emr_Unit(ID,UnitTypeID,UnitName,Memo) Values(" + id +
+                      ",1,'unit','memo')")
+               ? 0
+               : -1;
+  });
 }
 
 int32_t FloorDeleteUnit(const std::string& path, int i) {
   Connection c(path);
   if (!c.ok()) return 1;
   std::string id = std::to_string(kFirstSpareUnit + i);
-  if (Returns(c, "Select * from Emr_Unit Where ID=" + id) != 1) return 2;
-  for (const char* table : {"Emr_User", "Emr_Doc_Emr_Info", "Emr_illArea"})
-    if (Returns(c, "Select * from " + std::string(table) + " Where UnitID=" + id) != 0) return 3;
-  return Run(c, "Delete From Emr_Unit Where ID=" + id) ? 0 : -1;
+  return Writing(c, [&]() -> int32_t {
+    if (Returns(c, "Select * from Emr_Unit Where ID=" + id) != 1) return 2;
+    for (const char* table : {"Emr_User", "Emr_Doc_Emr_Info", "Emr_illArea"})
+      if (Returns(c, "Select * from " + std::string(table) + " Where UnitID=" + id) != 0) return 3;
+    return Run(c, "Delete From Emr_Unit Where ID=" + id) ? 0 : -1;
+  });
 }
 
 int32_t FloorAddUser(const std::string& path, int i) {
   Connection c(path);
   if (!c.ok()) return 1;
   std::string user = Quoted("user" + std::to_string(i));
-  if (Returns(c, "Select ID from Emr_Unit Where ID=1") != 1) return 2;
-  if (Returns(c, "Select UserID from Emr_User Where UserID=" + user) != 0) return 3;
-  if (Returns(c, "Select ZhiCheng from EMR_YISHENGZHICHENG Where ZhiCheng=" + Quoted(kTitle)) != 1)
-    return 4;
-  return Run(c, "Insert Into Emr_User(UserID,Pwd,UserName,UnitID,TempType,ZhiCheng) Values(" +
-                    user + ",'pwd','name',1,0," + Quoted(kTitle) + ")")
-             ? 0
-             : -1;
+  return Writing(c, [&]() -> int32_t {
+    if (Returns(c, "Select ID from Emr_Unit Where ID=1") != 1) return 2;
+    if (Returns(c, "Select UserID from Emr_User Where UserID=" + user) != 0) return 3;
+    if (Returns(c, "Select ZhiCheng from EMR_YISHENGZHICHENG Where ZhiCheng=" + Quoted(kTitle)) !=
+        1)
+      return 4;
+    return Run(c, "Insert Into Emr_User(UserID,Pwd,UserName,UnitID,TempType,ZhiCheng) Values(" +
+                      user + ",'pwd','name',1,0," + Quoted(kTitle) + ")")
+               ? 0
+               : -1;
+  });
 }
 
 int32_t FloorAddIllArea(const std::string& path, int i) {
   Connection c(path);
   if (!c.ok()) return 1;
   std::string id = std::to_string(kFirstNewId + i);
-  if (Returns(c, "Select ID from Emr_Unit Where ID=1") != 1) return 2;
-  if (Returns(c, "Select ID from Emr_illArea Where ID=" + id) != 0) return 3;
-  return Run(c, "Insert Into Emr_illArea(UnitID,ID,iaName) Values(1," + id + ",'ward')") ? 0 : -1;
+  return Writing(c, [&]() -> int32_t {
+    if (Returns(c, "Select ID from Emr_Unit Where ID=1") != 1) return 2;
+    if (Returns(c, "Select ID from Emr_illArea Where ID=" + id) != 0) return 3;
+    return Run(c, "Insert Into Emr_illArea(UnitID,ID,iaName) Values(1," + id + ",'ward')") ? 0 : -1;
+  });
 }
 
 int32_t FloorAddVictim(const std::string& path, int i) {
   Connection c(path);
   if (!c.ok()) return 1;
-  Record r(NewStayNumber(i));
-  const std::string& stay = r.texts[0];
-  if (Returns(c, "Select ZhuYuanNo from EMR_DOC_EMR_INFOLIST Where ZhuYuanNo=" + Quoted(stay)) != 0)
-    return 4;
-  std::string input = DateFormatInput(c);
-  if (input.empty()) return 2;
-  return Guarded(c, 3, [&] {
-    Statement record(
-        c,
-        "Insert Into "
-        "Emr_Doc_Emr_Info(ZhuYuanNo,PeopleName,UnitID,UnitName,PeopleEmrStateID,MainMgrDoctorUid,"
-        "MainMgrDoctorName,HelperUidList,HelperNameList,Danwei,ZhiYe,Sex,NianLing_Sui,NianLing_"
-        "Yue,NianLing_Tian,F_Age,MinZu,Address,HunYin,JiGuan,PostCode,YiBaoLeiXing,BingAnHao,"
-        "MenZhenNo,RuYuanCount,BingQu,ChuangHao,RuYuanDate_InputMode,RuYuanDate,RuYuanDate_Str,"
-        "BingShiCaiJiDate_InputMode,BingShiCaiJiDate,BingShiCaiJiDate_Str,BingShiSayer,"
-        "KeKaoChengDu,ZhuYuanLeiBie,RuYuanShiBingQing,FaBingJieQi,CertificateType,CertificateCode,"
-        "ZhuZhiYiShengUID,ZhuZhiYiShengName,RuYuanZhenDuan,LianXiRenXingMing,GuanXi,"
-        "LianXiRenDianHua,LianXiRenZhuZhi,LianXiRenYouBian,Memo) "
-        "Values(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?"
-        ","
-        "?,?,?,?,?,?,?) ");
-    record.Bind(r[0], r[1], r[2], r[3], kInDepartment, r[4], r[5], r[9], r[10], r[11], r[12], r[13],
-                35, 0, 0, kAge, r[17], r[18], r[19], r[20], r[21], r[22], r[23], r[24], 2, r[26],
-                r[27], input, kRecordDateStored, kRecordDateShown, input, kHistoryDateStored,
-                kHistoryDateShown, r[30], r[31], r[32], r[33], r[34], r[35], r[36], r[6], r[7],
-                r[8], r[37], r[38], r[39], r[40], r[41], r[42]);
-    if (!record.Done()) return false;
-    Statement index(c,
-                    "Insert Into "
-                    "Emr_Doc_Emr_InfoList(ZhuYuanNo,PeopleName,BingAnHao,CertificateType,"
-                    "CertificateCode) values(?,?,?,?,?)");
-    if (!index.Bind(r[0], r[1], r[23], r[35], r[36]).Done()) return false;
-    Statement event(c,
-                    "Insert Into Emr_Doc_Emr_Event (ZhuYuanNo,SequenceNumber,EventCode,EventDate,"
-                    "Memo) values(" +
-                        Quoted(stay) + ",1,?,?,?)");
-    if (!event.Bind("RuYuan", kRecordDateStored, "").Done()) return false;
-    Statement state(c,
-                    "Insert Into "
-                    "Emr_Doc_Emr_StateInfo(ZhuYuanNo,SequenceNumber,BingQingMiaoShu,BeginDate,"
-                    "Memo) values(" +
-                        Quoted(stay) + ",1,?,?,?)");
-    return state.Bind(r[43], kRecordDateStored, "").Done();
+  return Writing(c, [&]() -> int32_t {
+    Record r(NewStayNumber(i));
+    const std::string& stay = r.texts[0];
+    if (Returns(c, "Select ZhuYuanNo from EMR_DOC_EMR_INFOLIST Where ZhuYuanNo=" + Quoted(stay)) !=
+        0)
+      return 4;
+    std::string input = DateFormatInput(c);
+    if (input.empty()) return 2;
+    return Guarded(c, 3, [&] {
+      Statement record(
+          c,
+          "Insert Into "
+          "Emr_Doc_Emr_Info(ZhuYuanNo,PeopleName,UnitID,UnitName,PeopleEmrStateID,MainMgrDoctorUid,"
+          "MainMgrDoctorName,HelperUidList,HelperNameList,Danwei,ZhiYe,Sex,NianLing_Sui,NianLing_"
+          "Yue,NianLing_Tian,F_Age,MinZu,Address,HunYin,JiGuan,PostCode,YiBaoLeiXing,BingAnHao,"
+          "MenZhenNo,RuYuanCount,BingQu,ChuangHao,RuYuanDate_InputMode,RuYuanDate,RuYuanDate_Str,"
+          "BingShiCaiJiDate_InputMode,BingShiCaiJiDate,BingShiCaiJiDate_Str,BingShiSayer,"
+          "KeKaoChengDu,ZhuYuanLeiBie,RuYuanShiBingQing,FaBingJieQi,CertificateType,"
+          "CertificateCode,"
+          "ZhuZhiYiShengUID,ZhuZhiYiShengName,RuYuanZhenDuan,LianXiRenXingMing,GuanXi,"
+          "LianXiRenDianHua,LianXiRenZhuZhi,LianXiRenYouBian,Memo) "
+          "Values(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?"
+          ",?"
+          ","
+          "?,?,?,?,?,?,?) ");
+      record.Bind(r[0], r[1], r[2], r[3], kInDepartment, r[4], r[5], r[9], r[10], r[11], r[12],
+                  r[13], 35, 0, 0, kAge, r[17], r[18], r[19], r[20], r[21], r[22], r[23], r[24], 2,
+                  r[26], r[27], input, kRecordDateStored, kRecordDateShown, input,
+                  kHistoryDateStored, kHistoryDateShown, r[30], r[31], r[32], r[33], r[34], r[35],
+                  r[36], r[6], r[7], r[8], r[37], r[38], r[39], r[40], r[41], r[42]);
+      if (!record.Done()) return false;
+      Statement index(c,
+                      "Insert Into "
+                      "Emr_Doc_Emr_InfoList(ZhuYuanNo,PeopleName,BingAnHao,CertificateType,"
+                      "CertificateCode) values(?,?,?,?,?)");
+      if (!index.Bind(r[0], r[1], r[23], r[35], r[36]).Done()) return false;
+      Statement event(c,
+                      "Insert Into Emr_Doc_Emr_Event (ZhuYuanNo,SequenceNumber,EventCode,EventDate,"
+                      "Memo) values(" +
+                          Quoted(stay) + ",1,?,?,?)");
+      if (!event.Bind("RuYuan", kRecordDateStored, "").Done()) return false;
+      Statement state(c,
+                      "Insert Into "
+                      "Emr_Doc_Emr_StateInfo(ZhuYuanNo,SequenceNumber,BingQingMiaoShu,BeginDate,"
+                      "Memo) values(" +
+                          Quoted(stay) + ",1,?,?,?)");
+      return state.Bind(r[43], kRecordDateStored, "").Done();
+    });
   });
 }
 
 int32_t FloorUpdateVictim(const std::string& path, int i) {
   Connection c(path);
   if (!c.ok()) return 1;
-  Record r(CaseStay(kUpdateVictim, i));
-  if (int32_t archive = Archive(c, r.texts[0]); archive != 0) return archive;
-  std::string input = DateFormatInput(c);
-  if (input.empty()) return 4;
-  return Guarded(c, 5, [&] {
-    Statement record(
-        c,
-        "Update Emr_Doc_Emr_Info Set PeopleName "
-        "=?,UnitID=?,UnitName=?,PeopleEmrStateID=?,MainMgrDoctorUid=?,MainMgrDoctorName=?,"
-        "HelperUidList=?,HelperNameList=?,Danwei=?,ZhiYe=?,Sex=?,NianLing_Sui=?,NianLing_Yue=?,"
-        "NianLing_Tian=?,F_Age=?,MinZu=?,Address=?,HunYin=?,JiGuan=?,PostCode=?,YiBaoLeiXing=?,"
-        "BingAnHao=?,MenZhenNo=?,RuYuanCount=?,BingQu=?,ChuangHao=?,RuYuanDate_InputMode=?,"
-        "RuYuanDate=?,RuYuanDate_Str=?,BingShiCaiJiDate_InputMode=?,BingShiCaiJiDate=?,"
-        "BingShiCaiJiDate_Str=?,BingShiSayer=?,KeKaoChengDu=?,ZhuYuanLeiBie=?,RuYuanShiBingQing=?,"
-        "CertificateType=?,CertificateCode=?,Memo=?,ZhuZhiYiShengUID =?,ZhuZhiYiShengName "
-        "=?,RuYuanZhenDuan "
-        "=?,LianXiRenXingMing=?,GuanXi=?,LianXiRenDianHua=?,LianXiRenZhuZhi=?,LianXiRenYouBian=?,"
-        "FaBingJieQi=?  Where ZhuYuanNo=? ");
-    record.Bind(r[1], r[2], r[3], kInDepartment, r[4], r[5], r[9], r[10], r[11], r[12], r[13], 35,
-                0, 0, kAge, r[17], r[18], r[19], r[20], r[21], r[22], r[23], r[24], 2, r[26], r[27],
-                input, kRecordDateStored, kRecordDateShown, input, kHistoryDateStored,
-                kHistoryDateShown, r[30], r[31], r[32], r[33], r[35], r[36], r[42], r[6], r[7],
-                r[8], r[37], r[38], r[39], r[40], r[41], r[34], r[0]);
-    if (!record.Done()) return false;
-    Statement index(c,
-                    "Update Emr_Doc_Emr_InfoList Set "
-                    "BingAnHao=?,PeopleName=?,CertificateType=?,CertificateCode=? Where "
-                    "ZhuYuanNo=? ");
-    if (!index.Bind(r[23], r[1], r[35], r[36], r[0]).Done()) return false;
-    Statement event(c,
-                    "Update Emr_Doc_Emr_Event Set EventDate=? Where EventCode=? and ZhuYuanNo=? ");
-    return event.Bind(kRecordDateStored, "RuYuan", r[0]).Done();
+  return Writing(c, [&]() -> int32_t {
+    Record r(CaseStay(kUpdateVictim, i));
+    if (int32_t archive = Archive(c, r.texts[0]); archive != 0) return archive;
+    std::string input = DateFormatInput(c);
+    if (input.empty()) return 4;
+    return Guarded(c, 5, [&] {
+      Statement record(
+          c,
+          "Update Emr_Doc_Emr_Info Set PeopleName "
+          "=?,UnitID=?,UnitName=?,PeopleEmrStateID=?,MainMgrDoctorUid=?,MainMgrDoctorName=?,"
+          "HelperUidList=?,HelperNameList=?,Danwei=?,ZhiYe=?,Sex=?,NianLing_Sui=?,NianLing_Yue=?,"
+          "NianLing_Tian=?,F_Age=?,MinZu=?,Address=?,HunYin=?,JiGuan=?,PostCode=?,YiBaoLeiXing=?,"
+          "BingAnHao=?,MenZhenNo=?,RuYuanCount=?,BingQu=?,ChuangHao=?,RuYuanDate_InputMode=?,"
+          "RuYuanDate=?,RuYuanDate_Str=?,BingShiCaiJiDate_InputMode=?,BingShiCaiJiDate=?,"
+          "BingShiCaiJiDate_Str=?,BingShiSayer=?,KeKaoChengDu=?,ZhuYuanLeiBie=?,"
+          "RuYuanShiBingQing=?,CertificateType=?,CertificateCode=?,Memo=?,ZhuZhiYiShengUID "
+          "=?,ZhuZhiYiShengName "
+          "=?,RuYuanZhenDuan "
+          "=?,LianXiRenXingMing=?,GuanXi=?,LianXiRenDianHua=?,LianXiRenZhuZhi=?,LianXiRenYouBian=?,"
+          "FaBingJieQi=?  Where ZhuYuanNo=? ");
+      record.Bind(r[1], r[2], r[3], kInDepartment, r[4], r[5], r[9], r[10], r[11], r[12], r[13], 35,
+                  0, 0, kAge, r[17], r[18], r[19], r[20], r[21], r[22], r[23], r[24], 2, r[26],
+                  r[27], input, kRecordDateStored, kRecordDateShown, input, kHistoryDateStored,
+                  kHistoryDateShown, r[30], r[31], r[32], r[33], r[35], r[36], r[42], r[6], r[7],
+                  r[8], r[37], r[38], r[39], r[40], r[41], r[34], r[0]);
+      if (!record.Done()) return false;
+      Statement index(c,
+                      "Update Emr_Doc_Emr_InfoList Set "
+                      "BingAnHao=?,PeopleName=?,CertificateType=?,CertificateCode=? Where "
+                      "ZhuYuanNo=? ");
+      if (!index.Bind(r[23], r[1], r[35], r[36], r[0]).Done()) return false;
+      Statement event(
+          c, "Update Emr_Doc_Emr_Event Set EventDate=? Where EventCode=? and ZhuYuanNo=? ");
+      return event.Bind(kRecordDateStored, "RuYuan", r[0]).Done();
+    });
   });
 }
 
@@ -327,27 +355,29 @@ int32_t FloorGetVictimInfo(const std::string& path, int i) {
 int32_t FloorDeleteVictim(const std::string& path, int i) {
   Connection c(path);
   if (!c.ok()) return 1;
-  std::string stay = CaseStay(kDeleteVictim, i);
-  if (int32_t archive = Archive(c, stay); archive != 0) return archive;
-  static constexpr const char* kDeletions[] = {
-      "delete from Emr_Doc_Emr_Info where ZhuYuanNo=?",
-      "delete from Emr_Doc_Emr_InfoList where ZhuYuanNo=?",
-      "delete from Emr_Doc_Emr where ZhuYuanNo=?",
-      "delete from Emr_Doc_Emr_FB where ZhuYuanNo=?",
-      "delete from Emr_Doc_Emr_Event where ZhuYuanNo=?",
-      "delete from Emr_Doc_Emr_StateInfo where ZhuYuanNo=?",
-      "delete from Emr_Doc_FuJian where ZhuYuanNo=?",
-      "delete from Emr_BingLiPingFen where ZhuYuanNo=?",
-      "Delete from Emr_DocStruct where ZhuYuanNo=?",
-      "Delete from Emr_Doc_TiWen where ZhuYuanNo=?",
-      "Delete from Emr_BingLiJianKong where ZhuYuanNo=?",
-      "Delete from EMR_CHAKANBINGLIAPPLY_Fb where ZhuYuanNo=?",
-      "Delete from Emr_SimpleClient_Change where ZhuYuanNo=?",
-  };
-  return Guarded(c, 4, [&] {
-    for (const char* text : kDeletions)
-      if (!Statement(c, text).Bind(stay).Done()) return false;
-    return true;
+  return Writing(c, [&]() -> int32_t {
+    std::string stay = CaseStay(kDeleteVictim, i);
+    if (int32_t archive = Archive(c, stay); archive != 0) return archive;
+    static constexpr const char* kDeletions[] = {
+        "delete from Emr_Doc_Emr_Info where ZhuYuanNo=?",
+        "delete from Emr_Doc_Emr_InfoList where ZhuYuanNo=?",
+        "delete from Emr_Doc_Emr where ZhuYuanNo=?",
+        "delete from Emr_Doc_Emr_FB where ZhuYuanNo=?",
+        "delete from Emr_Doc_Emr_Event where ZhuYuanNo=?",
+        "delete from Emr_Doc_Emr_StateInfo where ZhuYuanNo=?",
+        "delete from Emr_Doc_FuJian where ZhuYuanNo=?",
+        "delete from Emr_BingLiPingFen where ZhuYuanNo=?",
+        "Delete from Emr_DocStruct where ZhuYuanNo=?",
+        "Delete from Emr_Doc_TiWen where ZhuYuanNo=?",
+        "Delete from Emr_BingLiJianKong where ZhuYuanNo=?",
+        "Delete from EMR_CHAKANBINGLIAPPLY_Fb where ZhuYuanNo=?",
+        "Delete from Emr_SimpleClient_Change where ZhuYuanNo=?",
+    };
+    return Guarded(c, 4, [&] {
+      for (const char* text : kDeletions)
+        if (!Statement(c, text).Bind(stay).Done()) return false;
+      return true;
+    });
   });
 }
 
@@ -356,39 +386,43 @@ namespace {
 int32_t BedChange(const std::string& path, const std::string& stay, const char* bed) {
   Connection c(path);
   if (!c.ok()) return 1;
-  if (int32_t archive = Archive(c, stay); archive != 0) return archive;
-  return Guarded(c, 4, [&] {
-    return Statement(c, "update Emr_Doc_Emr_Info set ChuangHao=?  Where ZhuYuanNo=?")
-        .Bind(bed, stay)
-        .Done();
+  return Writing(c, [&]() -> int32_t {
+    if (int32_t archive = Archive(c, stay); archive != 0) return archive;
+    return Guarded(c, 4, [&] {
+      return Statement(c, "update Emr_Doc_Emr_Info set ChuangHao=?  Where ZhuYuanNo=?")
+          .Bind(bed, stay)
+          .Done();
+    });
   });
 }
 
 int32_t HandOver(const std::string& path, const std::string& stay) {
   Connection c(path);
   if (!c.ok()) return 1;
-  if (int32_t archive = Archive(c, stay); archive != 0) return archive;
-  return Guarded(c, 4, [&] {
-    if (!Statement(c,
-                   "update Emr_Doc_Emr_Info set MainMgrDoctorUid=?,MainMgrDoctorName=?, "
-                   "HelperUidList=?, HelperNameList=? where ZhuYuanNo=?")
-             .Bind("doc2", "Doctor Two", "doc3", "Doctor Three", stay)
-             .Done())
-      return false;
-    int next = 0;
-    {
-      Statement s(
-          c, "Select Max(SequenceNumber) from Emr_Doc_Emr_Event Where ZhuYuanNO=" + Quoted(stay));
-      if (!s.Row()) return false;
-      next = std::atoi(s.Text(0)) + 1;
-    }
-    Statement event(c,
-                    "Insert Into Emr_Doc_Emr_Event (ZhuYuanNo,SequenceNumber,EventCode,EventDate,"
-                    "Memo) values(" +
-                        Quoted(stay) + ",?,?,?,?)");
-    if (!event.Bind(next, "JiaoBan", kMovementDateStored, "").Done()) return false;
-    event.Reset();
-    return event.Bind(next + 1, "JieBan", kMovementDateStored, "").Done();
+  return Writing(c, [&]() -> int32_t {
+    if (int32_t archive = Archive(c, stay); archive != 0) return archive;
+    return Guarded(c, 4, [&] {
+      if (!Statement(c,
+                     "update Emr_Doc_Emr_Info set MainMgrDoctorUid=?,MainMgrDoctorName=?, "
+                     "HelperUidList=?, HelperNameList=? where ZhuYuanNo=?")
+               .Bind("doc2", "Doctor Two", "doc3", "Doctor Three", stay)
+               .Done())
+        return false;
+      int next = 0;
+      {
+        Statement s(
+            c, "Select Max(SequenceNumber) from Emr_Doc_Emr_Event Where ZhuYuanNO=" + Quoted(stay));
+        if (!s.Row()) return false;
+        next = std::atoi(s.Text(0)) + 1;
+      }
+      Statement event(c,
+                      "Insert Into Emr_Doc_Emr_Event (ZhuYuanNo,SequenceNumber,EventCode,EventDate,"
+                      "Memo) values(" +
+                          Quoted(stay) + ",?,?,?,?)");
+      if (!event.Bind(next, "JiaoBan", kMovementDateStored, "").Done()) return false;
+      event.Reset();
+      return event.Bind(next + 1, "JieBan", kMovementDateStored, "").Done();
+    });
   });
 }
 

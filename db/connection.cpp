@@ -80,7 +80,10 @@ bool DbConnection::Connect() noexcept {
   return false;
 }
 
-void DbConnection::Disconnect() noexcept { backend_.reset(); }
+void DbConnection::Disconnect() noexcept {
+  backend_.reset();  // a transaction still open ends with the backend, undone
+  inTransaction_ = false;
+}
 
 DbBackend& DbConnection::backend() {
   if (!backend_) throw DbError("connection is not open");
@@ -88,21 +91,27 @@ DbBackend& DbConnection::backend() {
 }
 
 void DbConnection::StartTransaction() {
-  RunFailureInjector("BEGIN");
+  RunFailureInjector("LOCK");
   backend().BeginTransaction();
+  inTransaction_ = true;
 }
 void DbConnection::CommitTransaction() {
   RunFailureInjector("COMMIT");
   backend().CommitTransaction();
+  inTransaction_ = false;
 }
-void DbConnection::RollBackTransaction() { backend().RollbackTransaction(); }
+void DbConnection::RollBackTransaction() {
+  // Ended whatever happens: after a failed rollback only closing the connection is left.
+  inTransaction_ = false;
+  backend().RollbackTransaction();
+}
 
 Transaction::Transaction(DbConnection& connection) : connection_(connection) {
   connection_.StartTransaction();
 }
 
 Transaction::~Transaction() {
-  if (!open_) return;
+  if (!connection_.InTransaction()) return;
   try {
     connection_.RollBackTransaction();
   } catch (...) {
@@ -110,19 +119,17 @@ Transaction::~Transaction() {
   }
 }
 
-void Transaction::Commit() {
-  connection_.CommitTransaction();
-  open_ = false;
-}
+void Transaction::Commit() { connection_.CommitTransaction(); }
 
 int32_t RunGuarded(DbConnection& connection, int32_t failureCode,
                    const std::function<void()>& writes) {
-  Transaction transaction(connection);
+  // Where the guarded writes begin: a step of its own for the failure tests, outside the guard.
+  RunFailureInjector("BEGIN");
   try {
     writes();
-    transaction.Commit();
+    connection.CommitTransaction();
   } catch (const std::exception&) {
-    return failureCode;  // the transaction's destructor rolls back
+    return failureCode;  // the frame's transaction rolls back
   }
   return 0;
 }

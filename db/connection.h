@@ -32,9 +32,12 @@ class DbConnection {
   const std::string& failure() const { return failure_; }
   void Disconnect() noexcept;
 
+  // The transaction steps. The connection knows whether one is open, so that the call frame's
+  // transaction and the guard inside it agree on who ends it.
   void StartTransaction();
   void CommitTransaction();
   void RollBackTransaction();
+  bool InTransaction() const noexcept { return inTransaction_; }
 
   bool IsConnected() const noexcept { return backend_ != nullptr; }
   // The open backend; raises DbError when not connected.
@@ -44,9 +47,10 @@ class DbConnection {
   ConnectionArgs args_;
   std::unique_ptr<DbBackend> backend_;
   std::string failure_;
+  bool inTransaction_ = false;
 };
 
-// A transaction that rolls back in its destructor unless Commit() ran.
+// A transaction that rolls back in its destructor if it is still open on the connection.
 class Transaction {
  public:
   explicit Transaction(DbConnection& connection);
@@ -58,12 +62,11 @@ class Transaction {
 
  private:
   DbConnection& connection_;
-  bool open_ = true;
 };
 
-// The transaction guard: runs `writes` inside one transaction on the connection. Starting the
-// transaction is outside the guard (its failure propagates); any failure of `writes` or of the
-// commit rolls back and gives `failureCode`; success gives 0.
+// The transaction guard: runs `writes` and the commit on the transaction that the call frame
+// opened before the checks. Any failure of `writes` or of the commit gives `failureCode`, and the
+// frame's transaction rolls back; success gives 0 with the transaction committed.
 int32_t RunGuarded(DbConnection& connection, int32_t failureCode,
                    const std::function<void()>& writes);
 

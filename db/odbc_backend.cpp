@@ -156,6 +156,16 @@ class Session {
   SQLHANDLE connection_;
 };
 
+// SQL Server runs transactions at READ COMMITTED unless told otherwise, under which two calls can
+// both pass their checks on one state, or number two events of one stay alike. Serializable
+// gives the one state that SQLite's write lock gives; the statement texts stay as they are.
+void AskForSerializableTransactions(SQLHANDLE connection) {
+  Check(SQLSetConnectAttr(connection, SQL_ATTR_TXN_ISOLATION,
+                          reinterpret_cast<SQLPOINTER>(static_cast<intptr_t>(SQL_TXN_SERIALIZABLE)),
+                          SQL_IS_UINTEGER),
+        SQL_HANDLE_DBC, connection, "asking for serializable transactions");
+}
+
 class OdbcBackend final : public DbBackend {
  public:
   explicit OdbcBackend(const std::string& connectionString)
@@ -170,6 +180,7 @@ class OdbcBackend final : public DbBackend {
       sqlite = sqlite || EqualsIgnoringCase(std::string_view(dbms).substr(i, 6), "sqlite");
     dialect_ = sqlite ? Dialect::kSqlite : Dialect::kSqlServer;
     text_.emplace(sqlite);
+    if (dialect_ == Dialect::kSqlServer) AskForSerializableTransactions(connection_.get());
   }
 
   ~OdbcBackend() override {
@@ -255,10 +266,11 @@ class OdbcBackend final : public DbBackend {
   void BeginTransaction() override {
     if (inTransaction_) throw DbError("a transaction is already open");
     if (dialect_ == Dialect::kSqlite) {
-      // The driver's manual commit begins a deferred transaction, in which two writers can both
-      // read the same maximum event number and then fail on the write lock. Taking the lock at
-      // the start makes the second writer wait instead, as the embedded backend does.
-      Execute("BEGIN IMMEDIATE", {});
+      // The driver's manual commit begins a deferred transaction (and Debian's driver has no
+      // setting for another kind), in which two writers can both pass their checks on one state.
+      // Taking the write lock at the start makes the second writer wait, as the embedded backend
+      // does.
+      RunTransactionStep("BEGIN IMMEDIATE", "starting a transaction");
     } else {
       SetAutoCommit(false);
     }
@@ -279,7 +291,7 @@ class OdbcBackend final : public DbBackend {
   void EndTransaction(SQLSMALLINT completion, std::string_view what) {
     if (!inTransaction_) throw DbError("no transaction is open");
     if (dialect_ == Dialect::kSqlite) {
-      Execute(completion == SQL_COMMIT ? "COMMIT" : "ROLLBACK", {});
+      RunTransactionStep(completion == SQL_COMMIT ? "COMMIT" : "ROLLBACK", what);
       inTransaction_ = false;
       return;
     }
@@ -287,6 +299,15 @@ class OdbcBackend final : public DbBackend {
           connection_.get(), what, &*text_);
     inTransaction_ = false;
     SetAutoCommit(true);
+  }
+
+  // A transaction step SQLite takes as a statement: run unprepared, apart from the call's own
+  // statements, and with the kept command closed first so that nothing of it stays open.
+  void RunTransactionStep(std::string_view text, std::string_view what) {
+    last_.reset();
+    StatementHandle statement(connection_.get());
+    Check(OdbcExecuteDirect(statement.get(), *text_, text), SQL_HANDLE_STMT, statement.get(), what,
+          &*text_);
   }
 
   void SetAutoCommit(bool on) {

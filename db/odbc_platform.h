@@ -40,6 +40,9 @@ extern const size_t kDriverCharSize;
 SQLRETURN OdbcDriverConnect(SQLHDBC connection, const DriverText& text,
                             std::string_view connectionString);
 SQLRETURN OdbcPrepare(SQLHSTMT statement, const DriverText& text, std::string_view statementText);
+// Runs a text once, unprepared: the transaction steps that a driver takes as statements.
+SQLRETURN OdbcExecuteDirect(SQLHSTMT statement, const DriverText& text,
+                            std::string_view statementText);
 // One diagnostic record as "[SQLSTATE] message"; nothing when there is no such record.
 std::optional<std::string> OdbcDiagnostic(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record,
                                           const DriverText& text);

@@ -51,6 +51,12 @@ SQLRETURN OdbcPrepare(SQLHSTMT statement, const DriverText& text, std::string_vi
   return SQLPrepare(statement, Chars(driverText), static_cast<SQLINTEGER>(driverText.size()));
 }
 
+SQLRETURN OdbcExecuteDirect(SQLHSTMT statement, const DriverText& text,
+                            std::string_view statementText) {
+  std::string driverText = text.ToDriver(statementText);
+  return SQLExecDirect(statement, Chars(driverText), static_cast<SQLINTEGER>(driverText.size()));
+}
+
 std::optional<std::string> OdbcDiagnostic(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record,
                                           const DriverText& text) {
   std::array<SQLCHAR, SQL_SQLSTATE_SIZE + 1> state{};

@@ -74,6 +74,13 @@ SQLRETURN OdbcPrepare(SQLHSTMT statement, const DriverText& text, std::string_vi
                      static_cast<SQLINTEGER>(wide.size() / kDriverCharSize));
 }
 
+SQLRETURN OdbcExecuteDirect(SQLHSTMT statement, const DriverText& text,
+                            std::string_view statementText) {
+  std::string wide = text.ToDriver(statementText);
+  return SQLExecDirectW(statement, reinterpret_cast<SQLWCHAR*>(wide.data()),
+                        static_cast<SQLINTEGER>(wide.size() / kDriverCharSize));
+}
+
 std::optional<std::string> OdbcDiagnostic(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record,
                                           const DriverText& text) {
   std::u16string state(SQL_SQLSTATE_SIZE + 1, u'\0');

@@ -133,10 +133,13 @@ struct TableDef {
   std::string_view name;
   std::vector<ColumnDef> columns;
   std::vector<std::string_view> uniqueKey;  // the key an operation checks before it adds
-  std::vector<std::string_view> index;      // a lookup index, not unique
+  std::vector<std::string_view> index;      // a lookup index (not unique, but see below)
   // The library writes host text to an integer column of this table (the stay record's UnitID):
   // the empty text is stored as 0 here. Elsewhere an integer column takes integers only.
   bool textReachesIntegers = false;
+  // SQL Server keeps the lookup index unique as well: a second row with the same values there
+  // would be a duplicate that no check of the library can see (the event numbers of a stay).
+  bool indexUniqueOnSqlServer = false;
 };
 
 // Every table with its columns in declared order (the dictionary tables' order matters: their

@@ -13,9 +13,10 @@ using StatementObserver = std::function<void(std::string_view text)>;
 // Installs `observer` for the calling thread and returns the one it replaces.
 StatementObserver SetStatementObserver(StatementObserver observer);
 
-// For tests of the failure paths: called with every statement text just before it is sent, and
-// with "BEGIN" and "COMMIT" just before the transaction steps. Whatever it raises takes the place
-// of the database's answer, so that a test can make any one step fail (or end the process there).
+// For tests of the failure paths: called with every statement text just before it is sent, with
+// "LOCK" and "COMMIT" just before the transaction steps, and with "BEGIN" where the guarded writes
+// begin. Whatever it raises takes the place of the database's answer, so that a test can make any
+// one step fail (or end the process there).
 // Per thread and internal like the observer; with none installed the check is one empty test.
 using FailureInjector = std::function<void(std::string_view step)>;
 

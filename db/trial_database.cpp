@@ -136,7 +136,8 @@ void AppendSqlServerTable(const schema::TableDef& table, std::string& script) {
     script += "  CONSTRAINT UQ_" + name + " UNIQUE (" + Join(table.uniqueKey) + ")\n";
   script += ");\n";
   if (!table.index.empty())
-    script += "CREATE INDEX " + name + "_Lookup ON dbo." + name + " (" + Join(table.index) + ");\n";
+    script += std::string(table.indexUniqueOnSqlServer ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") +
+              name + "_Lookup ON dbo." + name + " (" + Join(table.index) + ");\n";
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "library/call_frame.h"
 
 #include <exception>
+#include <optional>
 
 #include "db/code_page.h"
 #include "library/com_scope.h"
@@ -8,7 +9,11 @@
 
 namespace wardlink {
 
-int32_t RunExport(const HostConnectionArgs& args, const ExportBody& body) noexcept {
+namespace {
+
+enum class Access { kReads, kWrites };
+
+int32_t RunFrame(const HostConnectionArgs& args, Access access, const ExportBody& body) noexcept {
   ClearLastError();
   int32_t result = 0;
   try {
@@ -21,7 +26,10 @@ int32_t RunExport(const HostConnectionArgs& args, const ExportBody& body) noexce
       return kConnectionFailed;
     }
     DbQuery query(connection);
+    std::optional<Transaction> transaction;
+    if (access == Access::kWrites) transaction.emplace(connection);
     result = body(connection, query);
+    if (transaction && result == 0 && connection.InTransaction()) transaction->Commit();
   } catch (const std::exception& error) {
     SetLastError(error.what());
     result = kUnguardedError;
@@ -30,6 +38,16 @@ int32_t RunExport(const HostConnectionArgs& args, const ExportBody& body) noexce
     result = kUnguardedError;
   }
   return result;
+}
+
+}  // namespace
+
+int32_t RunExport(const HostConnectionArgs& args, const ExportBody& body) noexcept {
+  return RunFrame(args, Access::kReads, body);
+}
+
+int32_t RunWritingExport(const HostConnectionArgs& args, const ExportBody& body) noexcept {
+  return RunFrame(args, Access::kWrites, body);
 }
 
 }  // namespace wardlink

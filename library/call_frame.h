@@ -36,4 +36,10 @@ using ExportBody = std::function<int32_t(DbConnection& connection, DbQuery& quer
 // its message kept for WardLinkLastError; nothing crosses the boundary.
 int32_t RunExport(const HostConnectionArgs& args, const ExportBody& body) noexcept;
 
+// The frame of an export that writes: the same, with the body in one transaction that takes the
+// write lock before the first check, so that the checks and the writes see one state of the
+// database. A body that gives 0 with the transaction still open is committed (a failed commit is
+// -1); any other result rolls back, so a refusal found under the lock writes nothing.
+int32_t RunWritingExport(const HostConnectionArgs& args, const ExportBody& body) noexcept;
+
 }  // namespace wardlink

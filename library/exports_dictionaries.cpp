@@ -25,20 +25,20 @@ constexpr DictionaryFamily kCertificateType{schema::kCertificateType, schema::kC
 
 int32_t Add(const HostConnectionArgs& args, const DictionaryFamily& family, const char* entryName,
             int32_t id, int32_t theOrder) {
-  return RunExport(args, [&](DbConnection&, DbQuery& query) {
+  return RunWritingExport(args, [&](DbConnection&, DbQuery& query) {
     return AddDictionaryEntry(query, family, Text(entryName), id, theOrder);
   });
 }
 
 int32_t Update(const HostConnectionArgs& args, const DictionaryFamily& family,
                const char* entryName, int32_t id, int32_t theOrder) {
-  return RunExport(args, [&](DbConnection&, DbQuery& query) {
+  return RunWritingExport(args, [&](DbConnection&, DbQuery& query) {
     return UpdateDictionaryEntry(query, family, Text(entryName), id, theOrder);
   });
 }
 
 int32_t Delete(const HostConnectionArgs& args, const DictionaryFamily& family, int32_t id) {
-  return RunExport(args, [&](DbConnection&, DbQuery& query) {
+  return RunWritingExport(args, [&](DbConnection&, DbQuery& query) {
     return DeleteDictionaryEntry(query, family, id);
   });
 }

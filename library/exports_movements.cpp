@@ -16,7 +16,7 @@ int32_t VictimChuYuan(const char* server, const char* login, const char* passwor
                       const char* zhuYuanNo, const char* chuYuanDate, const char* chuYuanZhenDuan,
                       const char* zhiLiaoChuLi, const char* zhiLiaoJieGuo, const char* shangKouYuHe,
                       const char* memo) {
-  return RunExport({server, login, password}, [&](DbConnection& connection, DbQuery& query) {
+  return RunWritingExport({server, login, password}, [&](DbConnection& connection, DbQuery& query) {
     return Discharge(
         connection, query,
         {TextView(zhuYuanNo), TextView(chuYuanDate), TextView(chuYuanZhenDuan),
@@ -27,7 +27,7 @@ int32_t VictimChuYuan(const char* server, const char* login, const char* passwor
 int32_t VictimZhuanChu(const char* server, const char* login, const char* password,
                        const char* zhuYuanNo, int32_t tagReciveUnitId,
                        const char* tagReciveDoctorUid, const char* zhuanKeDate) {
-  return RunExport({server, login, password}, [&](DbConnection& connection, DbQuery& query) {
+  return RunWritingExport({server, login, password}, [&](DbConnection& connection, DbQuery& query) {
     return TransferOut(
         connection, query,
         {TextView(zhuYuanNo), tagReciveUnitId, TextView(tagReciveDoctorUid), TextView(zhuanKeDate)},
@@ -36,7 +36,7 @@ int32_t VictimZhuanChu(const char* server, const char* login, const char* passwo
 }
 
 int32_t GuaQi(const char* server, const char* login, const char* password, const char* zhuYuanNo) {
-  return RunExport({server, login, password}, [&](DbConnection& connection, DbQuery& query) {
+  return RunWritingExport({server, login, password}, [&](DbConnection& connection, DbQuery& query) {
     return Suspend(connection, query, TextView(zhuYuanNo));
   });
 }
@@ -46,7 +46,7 @@ int32_t AcceptZhuanKePeople(const char* server, const char* login, const char* p
                             const char* mainMgrDoctorName, const char* helperUidList,
                             const char* helperNameList, const char* zhuanKeDate, const char* bingQu,
                             const char* chuangHao) {
-  return RunExport({server, login, password}, [&](DbConnection& connection, DbQuery& query) {
+  return RunWritingExport({server, login, password}, [&](DbConnection& connection, DbQuery& query) {
     return AcceptTransfer(
         connection, query,
         {TextView(zhuYuanNo), TextView(mainMgrDoctorUid), TextView(mainMgrDoctorName),
@@ -57,21 +57,21 @@ int32_t AcceptZhuanKePeople(const char* server, const char* login, const char* p
 
 int32_t CancelZhuanKe(const char* server, const char* login, const char* password,
                       const char* zhuYuanNo) {
-  return RunExport({server, login, password}, [&](DbConnection& connection, DbQuery& query) {
+  return RunWritingExport({server, login, password}, [&](DbConnection& connection, DbQuery& query) {
     return ReturnToDepartment(connection, query, TextView(zhuYuanNo), kTransferPending);
   });
 }
 
 int32_t CancelGuaQi(const char* server, const char* login, const char* password,
                     const char* zhuYuanNo) {
-  return RunExport({server, login, password}, [&](DbConnection& connection, DbQuery& query) {
+  return RunWritingExport({server, login, password}, [&](DbConnection& connection, DbQuery& query) {
     return ReturnToDepartment(connection, query, TextView(zhuYuanNo), kSuspended);
   });
 }
 
 int32_t ZhuanChuang(const char* server, const char* login, const char* password,
                     const char* zhuYuanNo, const char* chuangHao) {
-  return RunExport({server, login, password}, [&](DbConnection& connection, DbQuery& query) {
+  return RunWritingExport({server, login, password}, [&](DbConnection& connection, DbQuery& query) {
     return ChangeBed(connection, query, TextView(zhuYuanNo), TextView(chuangHao));
   });
 }
@@ -79,7 +79,7 @@ int32_t ZhuanChuang(const char* server, const char* login, const char* password,
 int32_t JiaoBan(const char* server, const char* login, const char* password, const char* zhuYuanNo,
                 const char* mainMgrDoctorUid, const char* mainMgrDoctorName,
                 const char* helperUidList, const char* helperNameList, const char* zhuanKeDate) {
-  return RunExport({server, login, password}, [&](DbConnection& connection, DbQuery& query) {
+  return RunWritingExport({server, login, password}, [&](DbConnection& connection, DbQuery& query) {
     return HandOver(connection, query,
                     {TextView(zhuYuanNo), TextView(mainMgrDoctorUid), TextView(mainMgrDoctorName),
                      TextView(helperUidList), TextView(helperNameList), TextView(zhuanKeDate)});

@@ -30,14 +30,14 @@ extern "C" {
 
 int32_t AddVictim(const char* server, const char* login, const char* password,
                   WARDLINK_VICTIM_INFO_PARAMS) {
-  return RunExport({server, login, password}, [&](DbConnection& connection, DbQuery& query) {
+  return RunWritingExport({server, login, password}, [&](DbConnection& connection, DbQuery& query) {
     return AdmitVictim(connection, query, ReadVictimInfo({WARDLINK_VICTIM_INFO_ARGS}),
                        EnvironmentRegionalSettings());
   });
 }
 int32_t UpdateVictim(const char* server, const char* login, const char* password,
                      WARDLINK_VICTIM_INFO_PARAMS) {
-  return RunExport({server, login, password}, [&](DbConnection& connection, DbQuery& query) {
+  return RunWritingExport({server, login, password}, [&](DbConnection& connection, DbQuery& query) {
     return UpdateVictimRecord(connection, query, ReadVictimInfo({WARDLINK_VICTIM_INFO_ARGS}),
                               EnvironmentRegionalSettings());
   });
@@ -126,7 +126,7 @@ int32_t GetVictimInfoSized(const char* server, const char* login, const char* pa
 
 int32_t DeleteVictim(const char* server, const char* login, const char* password,
                      const char* zhuYuanNo) {
-  return RunExport({server, login, password}, [&](DbConnection& connection, DbQuery& query) {
+  return RunWritingExport({server, login, password}, [&](DbConnection& connection, DbQuery& query) {
     return DeleteVictimStay(connection, query, Text(zhuYuanNo));
   });
 }

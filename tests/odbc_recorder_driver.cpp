@@ -3,11 +3,13 @@
 // reports itself as a SQL Server, accepts every statement, and answers every Select with one
 // column ID and as many rows as the connection string's "Rows=" attribute asks (none by default).
 // It refuses the login "refused" with SQLSTATE 28000, echoing the connection string in its
-// message as a careless driver might.
+// message as a careless driver might. Every connection attribute it is given goes, as
+// "<attribute>=<value>\n", to the file named by WARDLINK_RECORDER_ATTRIBUTES.
 #include <sql.h>
 #include <sqlext.h>
 
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -95,7 +97,14 @@ SQLRETURN SQL_API SQLFreeHandle(SQLSMALLINT type, SQLHANDLE handle) {
 }
 
 SQLRETURN SQL_API SQLSetEnvAttr(SQLHENV, SQLINTEGER, SQLPOINTER, SQLINTEGER) { return SQL_SUCCESS; }
-SQLRETURN SQL_API SQLSetConnectAttr(SQLHDBC, SQLINTEGER, SQLPOINTER, SQLINTEGER) {
+SQLRETURN SQL_API SQLSetConnectAttr(SQLHDBC, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER) {
+  const char* path = std::getenv("WARDLINK_RECORDER_ATTRIBUTES");
+  FILE* file = path != nullptr ? std::fopen(path, "ab") : nullptr;
+  if (file == nullptr) return SQL_SUCCESS;
+  // The attributes the library sets all carry an integer in the pointer.
+  std::fprintf(file, "%d=%lld\n", static_cast<int>(attribute),
+               static_cast<long long>(reinterpret_cast<intptr_t>(value)));
+  std::fclose(file);
   return SQL_SUCCESS;
 }
 SQLRETURN SQL_API SQLGetConnectAttr(SQLHDBC, SQLINTEGER, SQLPOINTER value, SQLINTEGER,

@@ -158,7 +158,7 @@ CREATE TABLE dbo.Emr_Doc_Emr_Event (
   EventDate datetime2(3) NULL,
   Memo nvarchar(4000) NULL
 );
-CREATE INDEX Emr_Doc_Emr_Event_Lookup ON dbo.Emr_Doc_Emr_Event (ZhuYuanNo, SequenceNumber);
+CREATE UNIQUE INDEX Emr_Doc_Emr_Event_Lookup ON dbo.Emr_Doc_Emr_Event (ZhuYuanNo, SequenceNumber);
 CREATE TABLE dbo.Emr_Doc_Emr_StateInfo (
   ZhuYuanNo nvarchar(255) NULL,
   SequenceNumber int NULL,

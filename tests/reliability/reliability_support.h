@@ -88,8 +88,8 @@ struct GuardedCase {
 };
 const std::vector<GuardedCase>& GuardedCases();
 
-// Every step the call sends (statement texts, "BEGIN", "COMMIT"), run on a fresh seeded database;
-// the call's result in `result`.
+// Every step the call sends (statement texts, "LOCK", "BEGIN", "COMMIT"), run on a fresh seeded
+// database; the call's result in `result`.
 std::vector<std::string> StepsOf(const GuardedCase& guarded, int32_t& result);
 
 // Resident memory in bytes and open descriptors of this process.
