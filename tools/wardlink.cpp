@@ -12,6 +12,7 @@
 
 #include "db/connection.h"
 #include "db/trial_database.h"
+#include "hl7/commands.h"
 #include "tools/call_command.h"
 #include "tools/database_check.h"
 #include "tools/demo.h"
@@ -50,7 +51,7 @@ Commands:
          without regard to case, that a default date format exists and the title list is filled
   demo sqlite:PATH
          play a day of a small hospital on a new trial database
-
+@HL7@
 Options:
   -h, --help     print this help and exit
   -V, --version  print the version and exit
@@ -89,8 +90,8 @@ int Usage(const std::string& problem) {
   return kExitUsage;
 }
 
-const std::vector<std::string> kCommands = {"create-trial", "call",   "batch", "help",
-                                            "events",       "record", "check", "demo"};
+const std::vector<std::string> kCommands = {"create-trial", "call",  "batch", "help", "events",
+                                            "record",       "check", "demo",  "hl7"};
 
 void PrintExportHelp(const ExportSpec& spec) {
   std::cout << spec.name() << " SERVER LOGIN PASSWORD";
@@ -181,7 +182,9 @@ int Run(const std::vector<std::string>& args) {
   const std::vector<std::string> rest(args.begin() + 1, args.end());
   const auto asksHelp = [](const std::string& word) { return word == "-h" || word == "--help"; };
   if (asksHelp(command) || (!rest.empty() && asksHelp(rest[0]))) {
-    std::cout << kHelp;
+    std::string help = kHelp;
+    help.replace(help.find("@HL7@"), 5, wardlink::hl7::kHelp);
+    std::cout << help;
     return kExitDone;
   }
   if (command == "-V" || command == "--version") {
@@ -191,6 +194,7 @@ int Run(const std::vector<std::string>& args) {
   if (command == "call") return RunCall(rest, std::cout, std::cerr);
   if (command == "batch") return Batch(rest);
   if (command == "help") return Help(rest);
+  if (command == "hl7") return wardlink::hl7::RunCommand(rest);
   const auto connection = [&]() -> wardlink::ConnectionArgs { return {rest[0], rest[1], rest[2]}; };
   if (command == "create-trial" && rest.size() == 1) {
     wardlink::CreateTrialDatabase(rest[0]);
