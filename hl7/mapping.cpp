@@ -454,8 +454,11 @@ Mapping Mapping::Read(const std::string& text, const std::string& origin) {
   try {
     std::istringstream stream(text);
     data = toml::parse(stream, origin);
+  } catch (const toml::exception& error) {
+    throw MappingError(origin + ":" + std::to_string(error.location().line()) + ": " +
+                       error.what());
   } catch (const std::exception& error) {
-    throw MappingError(error.what());
+    throw MappingError(origin + ": " + error.what());
   }
   auto refuse = [&](const toml::value& at, const std::string& what) -> MappingError {
     return MappingError(origin + ":" + std::to_string(Line(at)) + ": " + what);
@@ -562,7 +565,7 @@ Mapping Mapping::Read(const std::string& text, const std::string& origin) {
     for (const auto& argument : arguments) {
       if (!section->as_table().contains(argument.name))
         throw refuse(*section, "[" + exportName + "] has no line for argument " + argument.name +
-                                   " (write " + argument.name + " = \"''\" to send it empty)");
+                                   " (write " + argument.name + " = \"\" to send it empty)");
       const auto& value = section->as_table().at(argument.name);
       const std::string& text = value.as_string().str;
       sources.push_back(text.empty() ? std::make_shared<Literal>("") : expression(value, text));
