@@ -90,7 +90,21 @@ std::string Recode(const std::string& text, const std::string& from) {
   return from == "UTF-8" ? text : ToUtf8Lenient(text, from);
 }
 
+// What can be read of an MSH segment at the start of `bytes`, for an ACK's addresses and MSA-2.
+std::optional<Message> Header(std::string_view bytes) {
+  try {
+    return Parse(bytes.substr(0, bytes.find_first_of("\r\n")));
+  } catch (const ParseError&) {
+    return std::nullopt;
+  }
+}
+
 }  // namespace
+
+std::string RejectionAck(std::string_view head, int code, const std::string& text) {
+  auto header = Header(head);
+  return BuildAck(header ? &*header : nullptr, "UTF-8", "AR", text, ErrorDetail{code, "", text});
+}
 
 std::string NewControlId() {
   static std::atomic<unsigned> counter{0};
@@ -123,12 +137,7 @@ Reply Gateway::Handle(std::string_view bytes, const std::string& peer) {
   try {
     message = ReadMessage(bytes, charset);
   } catch (const ParseError& error) {
-    // Read what can be read of the MSH for the ACK's addresses and MSA-2.
-    std::optional<Message> header;
-    try {
-      header = Parse(bytes.substr(0, bytes.find_first_of("\r\n")));
-    } catch (const ParseError&) {
-    }
+    auto header = Header(bytes);
     const Message* in = header ? &*header : nullptr;
     reply.ackCode = "AR";
     reply.ack = BuildAck(in, "UTF-8", "AR", error.what(),

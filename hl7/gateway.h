@@ -39,4 +39,8 @@ class Gateway {
 // The ACK's own control ID: unique within the process and across restarts.
 std::string NewControlId();
 
+// An AR for a message that is not read whole (a frame over the limit): addressed and echoed from
+// its MSH segment when `head` begins with a readable one.
+std::string RejectionAck(std::string_view head, int code, const std::string& text);
+
 }  // namespace wardlink::hl7

@@ -159,7 +159,14 @@ Session::Session(tcp::socket socket, Listener& listener)
     : socket_(std::move(socket)), listener_(listener), idle_(listener.io()) {
   std::error_code error;
   auto remote = socket_.remote_endpoint(error);
-  peer_ = error ? "unknown" : remote.address().to_string() + ":" + std::to_string(remote.port());
+  if (error) {
+    peer_ = "unknown";
+    return;
+  }
+  auto address = remote.address();
+  if (address.is_v6() && address.to_v6().is_v4_mapped())
+    address = asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6());
+  peer_ = address.to_string() + ":" + std::to_string(remote.port());
 }
 
 void Session::Start() {
@@ -232,9 +239,7 @@ void Session::TakeFrames() {
       (end != std::string::npos && end - start - 1 > limit)) {
     std::string text = "frame over " + std::to_string(limit) + " bytes: refused";
     Log("wardlink hl7: " + peer_ + " " + text + "; connection closed");
-    std::string ack = "MSH|^~\\&|||||" + Hl7Time() + "||ACK|" + NewControlId() +
-                      "|P|2.5\rMSA|AR||" + text +
-                      "\rERR|||100^Segment sequence error^HL70357|E||||" + text + "\r";
+    std::string ack = RejectionAck(std::string_view(pending_).substr(start + 1, 65536), 102, text);
     pending_.clear();
     Write(std::string(1, kStartBlock) + ack + std::string{kEndBlock, kCarriageReturn}, true);
     return;

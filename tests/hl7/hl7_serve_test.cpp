@@ -332,6 +332,7 @@ TEST_F(Hl7Hostile, AFrameOverTheLimitIsRejectedAndTheConnectionClosed) {
   auto ack = big.ReadAck(std::chrono::seconds(5));
   ASSERT_TRUE(ack.has_value());
   EXPECT_EQ(AckField(*ack, "MSA", 1), "AR");
+  EXPECT_EQ(AckField(*ack, "MSA", 2), "H3");
   EXPECT_TRUE(big.ClosedByPeer(std::chrono::seconds(5)));
   ExpectOthersServed("H4");
 }
