@@ -95,7 +95,8 @@ int Serve(const std::vector<std::string>& args) {
   Connection connection;
   if (options->positional.size() == 3) {
     connection = {options->positional[0], options->positional[1], options->positional[2]};
-  } else if (options->positional.empty() && std::getenv("WARDLINK_SERVER") != nullptr) {
+  } else if (options->positional.empty() && std::getenv("WARDLINK_SERVER") != nullptr &&
+             *std::getenv("WARDLINK_SERVER") != '\0') {
     auto env = [](const char* name) {
       const char* value = std::getenv(name);
       return std::string(value != nullptr ? value : "");

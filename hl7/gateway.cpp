@@ -228,9 +228,11 @@ Reply Gateway::Handle(std::string_view bytes, const std::string& peer) {
       }
     }
   } catch (const MappingRefusal& refusal) {
+    state = kRetry;  // nothing applied: a corrected resend under the same control ID is read anew
     reason = refusal.what();
     answer("AR", reason, ErrorDetail{refusal.code(), refusal.location(), reason});
   } catch (const host::UsageError& error) {
+    state = kRetry;
     reason = error.what();
     answer("AR", reason, ErrorDetail{102, "", reason});
   } catch (const std::exception& error) {
