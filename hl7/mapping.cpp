@@ -491,7 +491,9 @@ Mapping Mapping::Read(const std::string& text, const std::string& origin) {
   if (!root.contains("events") || !root.at("events").is_table())
     throw MappingError(origin + ": no [events] table");
   std::set<std::string> used;
-  for (const auto& [trigger, rules] : root.at("events").as_table()) {
+  for (const auto& event : root.at("events").as_table()) {
+    const std::string& trigger = event.first;  // a name of its own: lambdas below capture it
+    const toml::value& rules = event.second;
     auto addRule = [&](const toml::value& at, const std::string& exportName,
                        const toml::value* when) {
       if (host::FindExport(exportName) == nullptr)

@@ -89,15 +89,17 @@ GatewayProcess::GatewayProcess(const std::filesystem::path& folder, const std::s
   for (auto& word : extra) words.push_back(std::move(word));
   // A later --listen wins: the caller's, for IPv6.
   words.insert(words.end(), {server, "", ""});
+  // Made before fork: the child of a threaded process only calls what is safe after fork.
+  std::vector<char*> argv;
+  argv.reserve(words.size() + 1);
+  for (auto& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
   pid_ = fork();
   if (pid_ == 0) {
     int fd = ::open(log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(fd, 2);
     int null = ::open("/dev/null", O_WRONLY);
     dup2(null, 1);
-    std::vector<char*> argv;
-    for (auto& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
     execv(argv[0], argv.data());
     _exit(127);
   }
