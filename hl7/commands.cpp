@@ -26,7 +26,7 @@ const char* const kHelp =
          and WARDLINK_PASSWORD. Default store: wardlink-hl7.db in the current folder
   hl7 apply [--store PATH] [--mapping FILE] SERVER LOGIN PASSWORD FILE...
          the same for files of messages (segments ending in CR, LF or CRLF; messages one after
-         another, or MLLP-framed); prints each ACK
+         another, or MLLP-framed); prints each ACK; exit status 1 when one is not AA
   hl7 log --store PATH [--control-id ID | --visit ZHUYUANNO | --uncertain | --since TIME] [--json]
          what the gateway received, the export it called with its result and reason, and the
          ACK it sent; --uncertain lists the messages whose outcome a crash left unknown

@@ -601,8 +601,11 @@ MappedCall Mapping::Map(const Message& message) const {
   Context context{message, tables_};
   for (const auto& rule : rules->second) {
     bool holds = true;
-    for (const auto& [left, right] : rule.when)
-      holds = holds && left->Evaluate(context) == right->Evaluate(context);
+    for (const auto& [left, right] : rule.when) {
+      // An absent value equals nothing: an A02 without locations is no bed change to "".
+      std::string value = left->Evaluate(context);
+      holds = holds && !value.empty() && value == right->Evaluate(context);
+    }
     if (!holds) continue;
     call.exportName = rule.exportName;
     const auto& sources = arguments_.at(rule.exportName);

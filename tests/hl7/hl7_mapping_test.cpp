@@ -194,6 +194,10 @@ INSTANTIATE_TEST_SUITE_P(
                    {"BingQu", "Ward 2A"},
                    {"ChuangHao", "2101"}}},
         EventCase{"bed_change", {Msh("A02", "E5"), kPv1}, "ZhuanChuang", {{"ChuangHao", "1102"}}},
+        EventCase{"transfer_without_locations",
+                  {Msh("A02", "E15"), Seg("PV1", {{19, "Z1"}})},
+                  "AcceptZhuanKePeople",
+                  {}},
         EventCase{
             "cancel_transfer", {Msh("A26", "E6"), kPv1}, "CancelZhuanKe", {{"ZhuYuanNo", "Z1"}}},
         EventCase{"leave", {Msh("A21", "E7"), kPv1}, "GuaQi", {}},

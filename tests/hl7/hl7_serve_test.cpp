@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 
 #include <cstdio>
 #include <fstream>
@@ -408,6 +409,68 @@ TEST(Hl7Serve, ListensOnIpv4AndIpv6) {
     ASSERT_TRUE(ack.has_value()) << host;
     EXPECT_EQ(AckField(*ack, "MSA", 1), "AA") << host;
   }
+}
+
+// The tool's words and exit status, and what it printed on standard output.
+std::pair<int, std::string> RunTool(const std::string& command) {
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen((command + " 2>&1").c_str(), "r"), pclose);
+  std::string out;
+  char buffer[4096];
+  while (size_t n = fread(buffer, 1, sizeof buffer, pipe.get())) out.append(buffer, n);
+  int status = pclose(pipe.release());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+TEST(Hl7Commands, ApplyReadsFilesOfMessagesAndLogShowsThem) {
+  TempFolder folder;
+  std::string server = NewEmr(folder.path() / "emr.db");
+  auto day = Day();
+  {
+    // Messages one after another with LF line ends, and MLLP frames.
+    std::ofstream lines(folder.path() / "lines.hl7", std::ios::binary);
+    for (int i = 0; i < 3; ++i) {
+      std::string text = day[static_cast<size_t>(i)].message;
+      std::replace(text.begin(), text.end(), '\r', '\n');
+      lines << text;
+    }
+    std::ofstream frames(folder.path() / "frames.hl7", std::ios::binary);
+    frames << "\x0b" << day[8].message << "\x1c\r\x0b" << day[9].message << "\x1c\r";
+  }
+  std::string store = (folder.path() / "store.db").string();
+  auto [status, out] =
+      RunTool(testing::Tool() + " hl7 apply --store " + store + " " + server + " '' '' " +
+          (folder.path() / "lines.hl7").string() + " " + (folder.path() / "frames.hl7").string());
+  EXPECT_EQ(status, 0) << out;
+  size_t accepted = 0;
+  for (size_t at = out.find("MSA|AA|D"); at != std::string::npos; at = out.find("MSA|AA|D", at + 1))
+    ++accepted;
+  EXPECT_EQ(accepted, 5U) << out;
+
+  auto [logStatus, log] =
+      RunTool(testing::Tool() + " hl7 log --store " + store + " --visit ZY2002");
+  EXPECT_EQ(logStatus, 0);
+  EXPECT_NE(log.find("control ID D09, event A21, visit ZY2002"), std::string::npos) << log;
+  EXPECT_NE(log.find("GuaQi -> 0; ACK AA"), std::string::npos) << log;
+  auto [jsonStatus, json] =
+      RunTool(testing::Tool() + " hl7 log --json --store " + store + " --control-id D10");
+  EXPECT_EQ(jsonStatus, 0);
+  EXPECT_NE(json.find("\"export\":\"CancelGuaQi\",\"result\":0"), std::string::npos) << json;
+}
+
+TEST(Hl7Commands, ABadMappingIsRefusedAtStartUpNamingItsLine) {
+  TempFolder folder;
+  auto [status, text] = RunTool(testing::Tool() + " hl7 mapping");
+  ASSERT_EQ(status, 0);
+  text.replace(text.find("Danwei = \"\""), 11, "Danwei = \"PV1-\"");
+  std::ofstream(folder.path() / "site.toml") << text;
+  int line = 1 + static_cast<int>(std::count(
+                     text.begin(), text.begin() + static_cast<long>(text.find("Danwei")), '\n'));
+  auto [serveStatus, out] =
+      RunTool(testing::Tool() + " hl7 serve --listen 127.0.0.1:0 --store " +
+              (folder.path() / "store.db").string() + " --mapping " +
+              (folder.path() / "site.toml").string() + " sqlite:/none.db '' ''");
+  EXPECT_EQ(serveStatus, 1) << out;
+  EXPECT_NE(out.find("site.toml:" + std::to_string(line) + ":"), std::string::npos) << out;
 }
 
 }  // namespace
