@@ -92,5 +92,6 @@ clean:
 BENCH_DIR := $(BUILD)/bench-data
 bench: configure
 	./scripts/install-deps.sh bench
-	cmake --build $(BUILD) -j $(JOBS) --target wardlink_bench
+	cmake --build $(BUILD) -j $(JOBS) --target wardlink_bench wardlink_hl7_bench
 	$(BUILD)/bench/wardlink_bench run $(BENCH_DIR) $(if $(BENCH_MILLION),--million)
+	$(BUILD)/bench/wardlink_hl7_bench $(BENCH_DIR)/hl7

@@ -44,3 +44,30 @@ if(WARDLINK_BUILD_TOOL)
     install(FILES ${PROJECT_BINARY_DIR}/tools/wardlink.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   endif()
 endif()
+
+# The HL7 gateway: its default mapping beside the man pages, the systemd unit, and an environment
+# file for server, login and password (never overwritten: it holds a site's password). The unit
+# is written at install time so that it names the prefix it was installed into.
+if(WARDLINK_BUILD_TOOL)
+  install(FILES ${PROJECT_SOURCE_DIR}/hl7/default-mapping.toml DESTINATION ${CMAKE_INSTALL_DATADIR}/wardlink
+          RENAME hl7-mapping.toml)
+  install(CODE "
+    set(prefix \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}\")
+    if(\"\${CMAKE_INSTALL_PREFIX}\" STREQUAL \"/usr\")
+      set(etc \"/etc\")
+    else()
+      set(etc \"\${CMAKE_INSTALL_PREFIX}/etc\")
+    endif()
+    set(WARDLINK_HL7_ENV_FILE \"\${etc}/wardlink/hl7.env\")
+    set(WARDLINK_HL7_BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+    configure_file(\"${PROJECT_SOURCE_DIR}/hl7/wardlink-hl7.service.in\"
+                   \"${PROJECT_BINARY_DIR}/install/wardlink-hl7.service\" @ONLY)
+    file(INSTALL DESTINATION \"\${prefix}/lib/systemd/system\" TYPE FILE
+         FILES \"${PROJECT_BINARY_DIR}/install/wardlink-hl7.service\")
+    if(NOT EXISTS \"\$ENV{DESTDIR}\${WARDLINK_HL7_ENV_FILE}\")
+      file(INSTALL DESTINATION \"\$ENV{DESTDIR}\${etc}/wardlink\" TYPE FILE
+           FILE_PERMISSIONS OWNER_READ OWNER_WRITE
+           FILES \"${PROJECT_SOURCE_DIR}/hl7/wardlink-hl7.env\" RENAME hl7.env)
+    endif()
+  ")
+endif()

@@ -10,12 +10,19 @@ prefix=$work/prefix
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for f in include/wardlink.h lib/pkgconfig/wardlink.pc lib/cmake/WardLink/WardLinkConfig.cmake \
-         bin/wardlink share/man/man1/wardlink.1; do
+         bin/wardlink share/man/man1/wardlink.1 share/wardlink/hl7-mapping.toml \
+         lib/systemd/system/wardlink-hl7.service etc/wardlink/hl7.env; do
   [ -e "$prefix/$f" ] || { echo "not installed: $f"; exit 1; }
 done
 soname=$(objdump -p "$prefix"/lib/libwardlink.so | awk '/SONAME/ {print $2}')
 [[ $soname =~ ^libwardlink\.so\.[0-9]+$ ]] || { echo "unversioned soname: $soname"; exit 1; }
 "$prefix/bin/wardlink" --version | grep -q "^wardlink [0-9]"
+# The unit starts the installed tool and reads the installed environment file, which only its
+# owner can read; the mapping printed is the one installed.
+grep -qx "ExecStart=$prefix/bin/wardlink hl7 serve .*" "$prefix/lib/systemd/system/wardlink-hl7.service"
+grep -qx "EnvironmentFile=$prefix/etc/wardlink/hl7.env" "$prefix/lib/systemd/system/wardlink-hl7.service"
+[ "$(stat -c %a "$prefix/etc/wardlink/hl7.env")" = 600 ] || { echo "hl7.env readable by others"; exit 1; }
+"$prefix/bin/wardlink" hl7 mapping | cmp - "$prefix/share/wardlink/hl7-mapping.toml"
 
 cat >"$work/host.c" <<'C'
 #include <stdio.h>

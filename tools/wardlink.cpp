@@ -12,6 +12,7 @@
 
 #include "db/connection.h"
 #include "db/trial_database.h"
+#include "hl7/commands.h"
 #include "tools/call_command.h"
 #include "tools/database_check.h"
 #include "tools/demo.h"
@@ -51,7 +52,7 @@ Commands:
          without regard to case, that a default date format exists and the title list is filled
   demo sqlite:PATH
          play a day of a small hospital on a new trial database
-
+@HL7@
 Options:
   -h, --help     print this help and exit
   -V, --version  print the version and exit
@@ -82,6 +83,26 @@ Exit status:
   12-15  the call gave its own code 2 to 5
   A batch exits with the status of its first call that failed.
 
+HL7 gateway:
+  Set-up: put the EMR's server, login and password in the environment file
+  (/etc/wardlink/hl7.env when installed under /usr: WARDLINK_SERVER, WARDLINK_LOGIN,
+  WARDLINK_PASSWORD), then `systemctl enable --now wardlink-hl7`; senders connect to port 2575.
+  `wardlink hl7 mapping > site.toml` gives the default mapping to edit; pass it with --mapping
+  (in WARDLINK_HL7_OPTIONS); a mapping with an unknown argument or path is refused at start-up,
+  naming its line.
+  ACK codes (MSA-1): AA: applied, or not used by the EMR (MSA-3 "ignored: ..."). AE: not applied
+  because the export refused it (ERR-8: the export, its result code and meaning, and the
+  database's reason), or "outcome uncertain after a restart: check the stay" (the gateway stopped
+  while applying it; it is never applied again). AR: not applied and may be sent again: the
+  message cannot be read, lacks a field the event needs or names an unsupported character set
+  (ERR-3 100, 101, 102, 203; ERR-2 the segment and field; ERR-8 what is wrong), or the EMR
+  database cannot be reached (ERR-3 207). A message already answered is answered again with the
+  same ACK and never applied twice (key: MSH-3, MSH-4, MSH-10).
+  The log: `wardlink hl7 log --store PATH` gives each message's arrival, sender, control ID,
+  event and visit, then its state (answered; retry: answered AR, a resend is applied; uncertain;
+  applying), the export with its result, the ACK code and time, how often it was received, and
+  the reason. Any SQLite client reads the same store (table messages).
+
 Examples:
   wardlink create-trial sqlite:/tmp/trial.db
   wardlink call AddUnit sqlite:/tmp/trial.db "" "" 1 1 Surgery ""
@@ -94,8 +115,8 @@ int Usage(const std::string& problem) {
   return kExitUsage;
 }
 
-const std::vector<std::string> kCommands = {"create-trial", "call",   "batch", "help",
-                                            "events",       "record", "check", "demo"};
+const std::vector<std::string> kCommands = {"create-trial", "call",  "batch", "help", "events",
+                                            "record",       "check", "demo",  "hl7"};
 
 void PrintExportHelp(const ExportSpec& spec) {
   std::cout << spec.name() << " SERVER LOGIN PASSWORD";
@@ -186,7 +207,9 @@ int Run(const std::vector<std::string>& args) {
   const std::vector<std::string> rest(args.begin() + 1, args.end());
   const auto asksHelp = [](const std::string& word) { return word == "-h" || word == "--help"; };
   if (asksHelp(command) || (!rest.empty() && asksHelp(rest[0]))) {
-    std::cout << kHelp;
+    std::string help = kHelp;
+    help.replace(help.find("@HL7@"), 5, wardlink::hl7::kHelp);
+    std::cout << help;
     return kExitDone;
   }
   if (command == "-V" || command == "--version") {
@@ -196,6 +219,7 @@ int Run(const std::vector<std::string>& args) {
   if (command == "call") return RunCall(rest, std::cout, std::cerr);
   if (command == "batch") return Batch(rest);
   if (command == "help") return Help(rest);
+  if (command == "hl7") return wardlink::hl7::RunCommand(rest);
   const auto connection = [&]() -> wardlink::ConnectionArgs { return {rest[0], rest[1], rest[2]}; };
   if (command == "create-trial" && rest.size() == 1) {
     wardlink::CreateTrialDatabase(rest[0]);
