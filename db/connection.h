@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "db/backend.h"
 
@@ -28,8 +29,10 @@ class DbConnection {
   // The connection step: false when the connection cannot be opened for any reason. Never
   // prompts and never raises.
   bool Connect() noexcept;
-  // Why the last Connect() failed, with the password masked; empty after a success.
+  // Why the last Connect() failed (with the password masked), or why the transaction guard rolled
+  // back since (the database's reason); empty otherwise.
   const std::string& failure() const { return failure_; }
+  void NoteRollback(std::string_view reason) noexcept;
   void Disconnect() noexcept;
 
   void StartTransaction();
@@ -63,7 +66,8 @@ class Transaction {
 
 // The transaction guard: runs `writes` inside one transaction on the connection. Starting the
 // transaction is outside the guard (its failure propagates); any failure of `writes` or of the
-// commit rolls back and gives `failureCode`; success gives 0.
+// commit rolls back and gives `failureCode`, its reason kept as the connection's failure();
+// success gives 0.
 int32_t RunGuarded(DbConnection& connection, int32_t failureCode,
                    const std::function<void()>& writes);
 

@@ -35,7 +35,7 @@ void Check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle, std::string_view wh
   std::string message =
       text != nullptr ? Diagnostics(type, handle, *text) : Diagnostics(type, handle, DriverText());
   if (message.empty()) message = "no diagnostics (return code " + std::to_string(rc) + ")";
-  throw DbError(std::string(what) + " failed: " + message);
+  throw DbError(std::string(what) + " failed: ", message);
 }
 
 template <SQLSMALLINT Type>
@@ -143,7 +143,7 @@ class OdbcBackend final : public DbBackend {
     SQLRETURN rc = OdbcDriverConnect(connection_.get(), DriverText(), connectionString);
     if (!SQL_SUCCEEDED(rc)) {
       std::string message = Diagnostics(SQL_HANDLE_DBC, connection_.get(), DriverText());
-      throw DbError(std::string(ConnectFailureKind(message)) + ": " + message);
+      throw DbError(std::string(ConnectFailureKind(message)) + ": ", message);
     }
     connected_ = true;
 

@@ -120,7 +120,10 @@ inline constexpr std::string_view kWiderSystemTables[] = {
     kDocEmr,   kDocEmrFb,       kDocFuJian,           kBingLiPingFen,     kDocStruct,
     kDocTiWen, kBingLiJianKong, kChaKanBingLiApplyFb, kSimpleClientChange};
 
-enum class ColumnKind { kInteger, kFloat, kText, kDateTime };
+// kHostInteger: an integer column that the library fills with the host's text, which the
+// database converts (the stay record's UnitID). The other integer columns of its table store the
+// empty text as 0; elsewhere an integer column takes integers only.
+enum class ColumnKind { kInteger, kHostInteger, kFloat, kText, kDateTime };
 
 struct ColumnDef {
   std::string_view name;
@@ -133,9 +136,6 @@ struct TableDef {
   std::vector<ColumnDef> columns;
   std::vector<std::string_view> uniqueKey;  // the key an operation checks before it adds
   std::vector<std::string_view> index;      // a lookup index, not unique
-  // The library writes host text to an integer column of this table (the stay record's UnitID):
-  // the empty text is stored as 0 here. Elsewhere an integer column takes integers only.
-  bool textReachesIntegers = false;
 };
 
 // Every table with its columns in declared order (the dictionary tables' order matters: their

@@ -22,6 +22,8 @@ int32_t RunExport(const HostConnectionArgs& args, const ExportBody& body) noexce
     }
     DbQuery query(connection);
     result = body(connection, query);
+    // A rolled-back transaction's code comes with the database's reason.
+    if (result != 0) SetLastError(connection.failure());
   } catch (const std::exception& error) {
     SetLastError(error.what());
     result = kUnguardedError;

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
+#include "db/trial_database.h"
 #include "tests/test_support.h"
 #include "wardlink.h"
 
@@ -25,6 +28,20 @@ void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.name; }
 
 class OdbcConnectionFailure : public ::testing::TestWithParam<FailureCase> {};
 
+// The kinds the README's table lists.
+const char* const kKinds[] = {"database file not found: ",
+                              "not a database: ",
+                              "cannot open the database file ",
+                              "database busy: ",
+                              "disk error: ",
+                              "database damaged: ",
+                              "driver or DSN not found: ",
+                              "login refused: ",
+                              "server unreachable: ",
+                              "connection string refused: ",
+                              "connection refused by the server: ",
+                              "connection failed: "};
+
 std::string Folder() {
   static const std::filesystem::path folder = [] {
     auto path = std::filesystem::temp_directory_path() / "wardlink-connection-failure";
@@ -35,6 +52,21 @@ std::string Folder() {
     std::ofstream(aside) << "not a database, only a text that is long enough to "
                             "be read as a header of a database file by SQLite\n";
     std::filesystem::rename(aside, path / "notes.db");
+    // A database whose first page is overwritten after its header.
+    auto trial = path / ("damaged.db." + std::to_string(getpid()));
+    std::filesystem::remove(trial);
+    CreateTrialDatabase("sqlite:" + trial.string());
+    // A sound database whose write-ahead log cannot be opened: a folder stands in its place.
+    auto lockedOut = path / ("locked-out.db." + std::to_string(getpid()));
+    std::filesystem::copy_file(trial, lockedOut);
+    std::filesystem::create_directories(path / "locked-out.db-wal");
+    std::filesystem::rename(lockedOut, path / "locked-out.db");
+    {
+      std::fstream file(trial, std::ios::in | std::ios::out | std::ios::binary);
+      file.seekp(100);
+      file << std::string(3000, '\xff');
+    }
+    std::filesystem::rename(trial, path / "damaged.db");
     return path;
   }();
   return folder.string();
@@ -47,9 +79,23 @@ TEST_P(OdbcConnectionFailure, GivesOneAndSaysWhyWithoutThePassword) {
   std::string message = LastErrorMessage();
   EXPECT_NE(message.find(c.reason), std::string::npos) << message;
   EXPECT_EQ(message.find(c.password), std::string::npos) << message;
+  // Every message starts with one of the documented kinds.
+  EXPECT_TRUE(std::any_of(std::begin(kKinds), std::end(kKinds),
+                          [&](const char* kind) { return message.starts_with(kind); }))
+      << message;
+}
+
+// The password is masked only in what the database or driver said, never in the library's own
+// words.
+TEST(OdbcConnectionFailureMessage, KeepsTheLibrarysOwnWordsWhateverThePassword) {
+  const std::string server = "sqlite:" + Folder() + "/missing.db";
+  EXPECT_EQ(DeleteZhiYe(server.c_str(), "", "database", 1), 1);
+  EXPECT_EQ(LastErrorMessage(), "database file not found: " + Folder() + "/missing.db");
 }
 
 const std::string kPassword = "Pa55-word";
+
+
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, OdbcConnectionFailure,
@@ -57,6 +103,10 @@ INSTANTIATE_TEST_SUITE_P(
                                   kPassword, "database file not found: "},
                       FailureCase{"NotADatabase", "sqlite:" + Folder() + "/notes.db", "", kPassword,
                                   "not a database: "},
+                      FailureCase{"Damaged", "sqlite:" + Folder() + "/damaged.db", "", kPassword,
+                                  "database damaged: "},
+                      FailureCase{"LogCannotBeOpened", "sqlite:" + Folder() + "/locked-out.db", "",
+                                  kPassword, "cannot open the database file "},
                       FailureCase{"UnknownDsn", "odbc:DSN=NoSuchDsn", "sa", kPassword,
                                   "driver or DSN not found: "},
                       FailureCase{"UnknownDriver", "odbc:Driver=NoSuchDriver", "sa", kPassword,

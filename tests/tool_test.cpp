@@ -165,6 +165,28 @@ TEST_F(Tool, BatchRunsEveryLineOrStopsAtTheFirstFailure) {
             "\"meaning\":\"ID not found\",\"buffers\":{},\"message\":\"\",\"warnings\":[]}\n");
 }
 
+TEST_F(Tool, BatchRefusesAFolderAndALineWithANulByte) {
+  ToolRun run = Run("batch .");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "wardlink: cannot read .: it is a folder\n");
+
+  using namespace std::string_literals;
+  run = Run("batch", "AddZhiYe " + Connection() + " Teach\0er 1 1\n"s + "AddZhiYe " +
+                         Connection() + " Nurse 2 2\n");
+  EXPECT_EQ(run.status, 2) << run.out << run.err;
+  EXPECT_EQ(run.out,
+            "1: error: the line holds a NUL byte, which no argument can carry\n"
+            "2: AddZhiYe -> 0 (done)\n");
+  EXPECT_EQ(db_.Count("Emr_ZhiYe"), 1);
+}
+
+TEST_F(Tool, PrintsWhyATransactionRolledBack) {
+  db_.Exec("INSERT INTO Emr_Doc_Emr_InfoList (ZhuYuanNo) VALUES ('ZY1')");
+  ToolRun run = Run("call JiaoBan " + Connection() + " ZY1 doc01 'Dr Wang' '' '' 2024");
+  EXPECT_EQ(run.status, 14);
+  EXPECT_EQ(run.out, "result: 4 (rolled back): '2024' is not a valid date and time\n") << run.err;
+}
+
 TEST_F(Tool, EventsAndRecordShowAStay) {
   db_.Exec(
       "INSERT INTO Emr_Doc_Emr_Info (ZhuYuanNo, PeopleName, PeopleEmrStateID, TagReciveUnitID, "

@@ -359,7 +359,8 @@ CallOutcome ExportSpec::Call(const CallArguments& arguments) const {
     if (arguments_[i].form == ArgumentForm::kInteger) Integer(arguments, i);
   }
   CallOutcome outcome = call_(*this, arguments);
-  if (outcome.result == 1 || outcome.result == -1) outcome.message = LastErrorMessage();
+  // Empty unless the call failed with 1, -1 or its rolled-back code.
+  if (outcome.result != 0) outcome.message = LastErrorMessage();
   return outcome;
 }
 
