@@ -54,12 +54,18 @@ std::string WithoutPassword(std::string text, std::string_view password) {
   return text;
 }
 
-// The kinds a failed connection step's message starts with; the README's table lists them.
-constexpr std::string_view kConnectionFailureKinds[] = {
-    "database file not found:", "not a database:",           "cannot open the database file",
-    "database busy:",           "disk error:",               "database damaged:",
-    "driver or DSN not found:", "login refused:",            "server unreachable:",
-    "connection string refused:", "connection refused by the server:", "connection failed:"};
+constexpr std::string_view kConnectionFailureKinds[] = {"database file not found:",
+                                                        "not a database:",
+                                                        "cannot open the database file",
+                                                        "database busy:",
+                                                        "disk error:",
+                                                        "database damaged:",
+                                                        "driver or DSN not found:",
+                                                        "login refused:",
+                                                        "server unreachable:",
+                                                        "connection string refused:",
+                                                        "connection refused by the server:",
+                                                        "connection failed:"};
 
 // Why the connection step failed: the password masked only inside what the database or driver
 // said, never in the library's own words, and a kind in front where the failure has none.
@@ -70,12 +76,14 @@ std::string ConnectionFailure(const std::exception& error, std::string_view pass
     own = std::min(dbError->ownLength(), message.size());
   std::string reason(message.substr(0, own));
   reason += WithoutPassword(std::string(message.substr(own)), password);
-  for (std::string_view kind : kConnectionFailureKinds)
+  for (std::string_view kind : ConnectionFailureKinds())
     if (reason.starts_with(kind)) return reason;
   return "connection failed: " + reason;
 }
 
 }  // namespace
+
+std::span<const std::string_view> ConnectionFailureKinds() { return kConnectionFailureKinds; }
 
 DbConnection::DbConnection(ConnectionArgs args) : args_(std::move(args)) {}
 

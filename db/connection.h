@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -48,6 +49,10 @@ class DbConnection {
   std::unique_ptr<DbBackend> backend_;
   std::string failure_;
 };
+
+// The kinds a failed connection step's message starts with, one of them always; the README's
+// table lists them.
+std::span<const std::string_view> ConnectionFailureKinds();
 
 // A transaction that rolls back in its destructor unless Commit() ran.
 class Transaction {

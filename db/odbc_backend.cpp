@@ -332,8 +332,11 @@ class OdbcBackend final : public DbBackend {
             buffer.indicator = SQL_NULL_DATA;
           } else if constexpr (std::is_same_v<T, std::string>) {
             buffer.text = text_->ToDriver(v);
-            // Long texts go as long data; SQL Server refuses a varchar longer than 8000.
-            columnSize = std::max<SQLULEN>(buffer.text.size() / kDriverCharSize, 1);
+            // Declared varchar, as the columns are (docs/sql-server.md): its length counts bytes
+            // in the code page, which the host's text has (UTF-16 units never outnumber them);
+            // longer than SQL Server's 8000 goes as long data.
+            columnSize = std::max<SQLULEN>(
+                std::max<SQLULEN>(v.size(), buffer.text.size() / kDriverCharSize), 1);
             sqlType = columnSize > 8000 ? SQL_LONGVARCHAR : SQL_VARCHAR;
             data = buffer.text.data();
             bufferLength = static_cast<SQLLEN>(buffer.text.size());

@@ -39,9 +39,8 @@ std::string IsSqlServerIntegerText(const std::string& t) {
   const std::string digits = "CASE WHEN substr(" + trimmed + ", 1, 1) IN ('+', '-') THEN substr(" +
                              trimmed + ", 2) ELSE " + trimmed + " END";
   const std::string significant = "ltrim(" + digits + ", '0')";
-  return "(" + digits + " NOT GLOB '*[^0-9]*' AND (length(" + significant +
-         ") < 10 OR length(" + significant + ") = 10 AND " + significant +
-         " <= CASE WHEN substr(" + trimmed +
+  return "(" + digits + " NOT GLOB '*[^0-9]*' AND (length(" + significant + ") < 10 OR length(" +
+         significant + ") = 10 AND " + significant + " <= CASE WHEN substr(" + trimmed +
          ", 1, 1) = '-' THEN '2147483648' ELSE '2147483647' END))";
 }
 
@@ -89,8 +88,8 @@ void AppendTable(const schema::TableDef& table, std::string& script) {
       // The host's text passes when SQL Server would convert it; the triggers below store it as
       // that integer.
       script += " CHECK (typeof(" + name + ") = 'null' OR typeof(" + name + ") = 'integer' AND " +
-                name + " BETWEEN -2147483648 AND 2147483647 OR typeof(" + name +
-                ") = 'text' AND " + IsSqlServerIntegerText(name) + ")";
+                name + " BETWEEN -2147483648 AND 2147483647 OR typeof(" + name + ") = 'text' AND " +
+                IsSqlServerIntegerText(name) + ")";
       integerColumns.push_back(column.name);
     }
     if (i + 1 < table.columns.size() || !table.uniqueKey.empty()) script += ',';
@@ -139,12 +138,13 @@ std::string_view SqlServerTypeName(const schema::TableDef& table, const schema::
     case ColumnKind::kText:
       break;
   }
-  // Key and index columns stay within the index key size.
+  // 8-bit text in the catalog's collation, as the library binds it (docs/sql-server.md). Key and
+  // index columns stay within the index key size.
   for (auto key : table.uniqueKey)
-    if (key == column.name) return "nvarchar(255)";
+    if (key == column.name) return "varchar(255)";
   for (auto key : table.index)
-    if (key == column.name) return "nvarchar(255)";
-  return "nvarchar(4000)";
+    if (key == column.name) return "varchar(255)";
+  return "varchar(8000)";
 }
 
 bool IsKeyColumn(const schema::TableDef& table, std::string_view column) {
@@ -187,7 +187,7 @@ std::string SqlServerTrialScript() {
   script +=
       "INSERT INTO dbo.EMR_FORMATDATETYPE (ID, UserDefault) VALUES (1, 1);\n"
       "INSERT INTO dbo.EMR_FORMATDATE (FormatDateTypeID, UserDefault, FormatDateTime_Show, "
-      "FormatDateTime_Input) VALUES (1, 1, N'yyyy-MM-dd HH:mm', N'yyyy-MM-dd HH:mm');\n"
+      "FormatDateTime_Input) VALUES (1, 1, 'yyyy-MM-dd HH:mm', 'yyyy-MM-dd HH:mm');\n"
       "COMMIT TRANSACTION;\n";
   return script;
 }

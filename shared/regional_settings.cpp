@@ -90,17 +90,14 @@ bool HasWords(std::string_view form) {
   bool words = false;
   ScanForm(
       form,
-      [&](char c) {
-        words = words || IsAsciiLetter(c) || static_cast<unsigned char>(c) >= 0x80;
-      },
+      [&](char c) { words = words || IsAsciiLetter(c) || static_cast<unsigned char>(c) >= 0x80; },
       [](char) {});
   return words;
 }
 
 // A form written with words as its numbers (and morning/afternoon text) joined by its first
 // separator, or by `fallback` where it has none; the words, names and time zones are left out.
-std::string NumbersOnly(std::string_view form, std::string& separator,
-                        std::string_view fallback) {
+std::string NumbersOnly(std::string_view form, std::string& separator, std::string_view fallback) {
   separator = fallback;
   bool found = false;
   ScanForm(
@@ -117,7 +114,8 @@ std::string NumbersOnly(std::string_view form, std::string& separator,
       form, [](char) {},
       [&](char c) {
         std::string element = PatternFromStrftime(std::string("%") + c);
-        bool isName = element == "ddd" || element == "dddd" || element == "MMM" || element == "MMMM";
+        bool isName =
+            element == "ddd" || element == "dddd" || element == "MMM" || element == "MMMM";
         if (element.empty() || !IsAsciiLetter(element[0]) || isName) return;
         bool amPm = element == "AMPM";
         if (!pattern.empty()) pattern += amPm || lastWasAmPm ? std::string(" ") : separator;
@@ -269,8 +267,7 @@ void ApplyStrftimeForms(RegionalSettings& settings, const std::string& dateFormI
   std::string timeForm = ExpandComposites(timeFormIn);
   const bool dateWords = HasWords(dateForm);
   const bool timeWords = HasWords(timeForm);
-  const WindowsLocaleForms* windows =
-      dateWords || timeWords ? WindowsFormsOf(localeName) : nullptr;
+  const WindowsLocaleForms* windows = dateWords || timeWords ? WindowsFormsOf(localeName) : nullptr;
   if (windows != nullptr) {
     // A host passes and reads the same texts as on Windows.
     auto text = [&](std::string_view utf8) {

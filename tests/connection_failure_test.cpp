@@ -9,6 +9,7 @@
 #include <iterator>
 #include <string>
 
+#include "db/connection.h"
 #include "db/trial_database.h"
 #include "tests/test_support.h"
 #include "wardlink.h"
@@ -27,20 +28,6 @@ struct FailureCase {
 void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.name; }
 
 class OdbcConnectionFailure : public ::testing::TestWithParam<FailureCase> {};
-
-// The kinds the README's table lists.
-const char* const kKinds[] = {"database file not found: ",
-                              "not a database: ",
-                              "cannot open the database file ",
-                              "database busy: ",
-                              "disk error: ",
-                              "database damaged: ",
-                              "driver or DSN not found: ",
-                              "login refused: ",
-                              "server unreachable: ",
-                              "connection string refused: ",
-                              "connection refused by the server: ",
-                              "connection failed: "};
 
 std::string Folder() {
   static const std::filesystem::path folder = [] {
@@ -80,9 +67,17 @@ TEST_P(OdbcConnectionFailure, GivesOneAndSaysWhyWithoutThePassword) {
   EXPECT_NE(message.find(c.reason), std::string::npos) << message;
   EXPECT_EQ(message.find(c.password), std::string::npos) << message;
   // Every message starts with one of the documented kinds.
-  EXPECT_TRUE(std::any_of(std::begin(kKinds), std::end(kKinds),
-                          [&](const char* kind) { return message.starts_with(kind); }))
-      << message;
+  const auto kinds = ConnectionFailureKinds();
+  EXPECT_TRUE(std::any_of(kinds.begin(), kinds.end(), [&](std::string_view kind) {
+    return message.starts_with(kind);
+  })) << message;
+}
+
+TEST(OdbcConnectionFailureMessage, EveryKindIsInTheReadmesTable) {
+  std::ifstream in(std::filesystem::path(WARDLINK_SOURCE_DIR) / "README.md");
+  const std::string readme((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  for (std::string_view kind : ConnectionFailureKinds())
+    EXPECT_NE(readme.find("| `" + std::string(kind)), std::string::npos) << kind;
 }
 
 // The password is masked only in what the database or driver said, never in the library's own
@@ -94,8 +89,6 @@ TEST(OdbcConnectionFailureMessage, KeepsTheLibrarysOwnWordsWhateverThePassword) 
 }
 
 const std::string kPassword = "Pa55-word";
-
-
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, OdbcConnectionFailure,

@@ -24,7 +24,7 @@ struct LocaleCase {
 void PrintTo(const LocaleCase& c, std::ostream* out) { *out << c.locale; }
 
 const LocaleCase kLocales[] = {
-    {"zh_CN.UTF-8", "2024/3/5"}, {"zh_CN.GBK", "2024/3/5"},     {"zh_TW.BIG5", "2024/3/5"},
+    {"zh_CN.UTF-8", "2024/3/5"},   {"zh_CN.GBK", "2024/3/5"},     {"zh_TW.BIG5", "2024/3/5"},
     {"ja_JP.UTF-8", "2024/03/05"}, {"ko_KR.UTF-8", "2024-03-05"},
 };
 

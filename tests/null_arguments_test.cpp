@@ -103,9 +103,9 @@ TEST(UnreadArguments, MayHoldAnything) {
   VictimArgs args("Z1");
   ASSERT_EQ(CallAddVictim(s, args), 0);
   args[kPeopleName] = "changed";
-  EXPECT_EQ(UpdateVictimWithLast(s, args, unreadable,
-                                 std::make_index_sequence<kVictimArgCount - 1>()),
-            0);
+  EXPECT_EQ(
+      UpdateVictimWithLast(s, args, unreadable, std::make_index_sequence<kVictimArgCount - 1>()),
+      0);
   std::vector<std::vector<char>> buffers(WARDLINK_VICTIM_INFO_SLOTS, std::vector<char>(256));
   auto b = [&](size_t i) { return buffers[i].data(); };
   EXPECT_EQ(GetVictimInfo(s, "", "", "Z1", b(0), b(1), b(2), b(3), b(4), b(5), b(6), b(7), b(8),
