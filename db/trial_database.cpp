@@ -86,9 +86,10 @@ void AppendTable(const schema::TableDef& table, std::string& script) {
       integerColumns.push_back(column.name);
     } else if (column.kind == ColumnKind::kHostInteger) {
       // The host's text passes when SQL Server would convert it; the triggers below store it as
-      // that integer.
-      script += " CHECK (typeof(" + name + ") = 'null' OR typeof(" + name + ") = 'integer' AND " +
-                name + " BETWEEN -2147483648 AND 2147483647 OR typeof(" + name + ") = 'text' AND " +
+      // that integer. Named, so that a refusal reads as the rule and not as the expression.
+      script += " CONSTRAINT " + name + "_converts_to_int CHECK (typeof(" + name +
+                ") = 'null' OR typeof(" + name + ") = 'integer' AND " + name +
+                " BETWEEN -2147483648 AND 2147483647 OR typeof(" + name + ") = 'text' AND " +
                 IsSqlServerIntegerText(name) + ")";
       integerColumns.push_back(column.name);
     }
