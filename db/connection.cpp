@@ -1,5 +1,6 @@
 #include "db/connection.h"
 
+#include <algorithm>
 #include <exception>
 #include <string_view>
 
@@ -26,7 +27,7 @@ std::string OdbcConnectionString(const ConnectionArgs& args) {
     }
     return HostSqlServerConnectionString(server, args.login, args.password);
   } catch (const DbError& error) {
-    throw DbError(std::string("connection string refused: ") + error.what());
+    throw DbError(std::string("connection string refused: ") + error.what(), "");
   }
 }
 
@@ -53,7 +54,36 @@ std::string WithoutPassword(std::string text, std::string_view password) {
   return text;
 }
 
+constexpr std::string_view kConnectionFailureKinds[] = {"database file not found:",
+                                                        "not a database:",
+                                                        "cannot open the database file",
+                                                        "database busy:",
+                                                        "disk error:",
+                                                        "database damaged:",
+                                                        "driver or DSN not found:",
+                                                        "login refused:",
+                                                        "server unreachable:",
+                                                        "connection string refused:",
+                                                        "connection refused by the server:",
+                                                        "connection failed:"};
+
+// Why the connection step failed: the password masked only inside what the database or driver
+// said, never in the library's own words, and a kind in front where the failure has none.
+std::string ConnectionFailure(const std::exception& error, std::string_view password) {
+  std::string_view message = error.what();
+  size_t own = 0;
+  if (const auto* dbError = dynamic_cast<const DbError*>(&error))
+    own = std::min(dbError->ownLength(), message.size());
+  std::string reason(message.substr(0, own));
+  reason += WithoutPassword(std::string(message.substr(own)), password);
+  for (std::string_view kind : ConnectionFailureKinds())
+    if (reason.starts_with(kind)) return reason;
+  return "connection failed: " + reason;
+}
+
 }  // namespace
+
+std::span<const std::string_view> ConnectionFailureKinds() { return kConnectionFailureKinds; }
 
 DbConnection::DbConnection(ConnectionArgs args) : args_(std::move(args)) {}
 
@@ -67,10 +97,10 @@ bool DbConnection::Connect() noexcept {
   } catch (const std::exception& error) {
     backend_.reset();
     try {
-      std::string reason = error.what();
+      std::string reason = ConnectionFailure(error, args_.password);
       if (LooksLikeFilePath(args_.server))
         reason += " (a SQLite database file is given as sqlite:" + args_.server + ")";
-      failure_ = WithoutPassword(std::move(reason), args_.password);
+      failure_ = std::move(reason);
     } catch (...) {
       failure_.clear();  // out of memory: the failed step still stands
     }
@@ -83,6 +113,14 @@ bool DbConnection::Connect() noexcept {
 void DbConnection::Disconnect() noexcept {
   backend_.reset();  // a transaction still open ends with the backend, undone
   inTransaction_ = false;
+}
+
+void DbConnection::NoteRollback(std::string_view reason) noexcept {
+  try {
+    failure_.assign(reason);
+  } catch (...) {
+    failure_.clear();  // out of memory: the guard's code still stands
+  }
 }
 
 DbBackend& DbConnection::backend() {
@@ -128,7 +166,8 @@ int32_t RunGuarded(DbConnection& connection, int32_t failureCode,
   try {
     writes();
     connection.CommitTransaction();
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
+    connection.NoteRollback(error.what());
     return failureCode;  // the frame's transaction rolls back
   }
   return 0;

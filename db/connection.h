@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "db/backend.h"
 
@@ -28,8 +30,10 @@ class DbConnection {
   // The connection step: false when the connection cannot be opened for any reason. Never
   // prompts and never raises.
   bool Connect() noexcept;
-  // Why the last Connect() failed, with the password masked; empty after a success.
+  // Why the last Connect() failed (with the password masked), or why the transaction guard rolled
+  // back since (the database's reason); empty otherwise.
   const std::string& failure() const { return failure_; }
+  void NoteRollback(std::string_view reason) noexcept;
   void Disconnect() noexcept;
 
   // The transaction steps. The connection knows whether one is open, so that the call frame's
@@ -50,6 +54,10 @@ class DbConnection {
   bool inTransaction_ = false;
 };
 
+// The kinds a failed connection step's message starts with, one of them always; the README's
+// table lists them.
+std::span<const std::string_view> ConnectionFailureKinds();
+
 // A transaction that rolls back in its destructor if it is still open on the connection.
 class Transaction {
  public:
@@ -65,8 +73,9 @@ class Transaction {
 };
 
 // The transaction guard: runs `writes` and the commit on the transaction that the call frame
-// opened before the checks. Any failure of `writes` or of the commit gives `failureCode`, and the
-// frame's transaction rolls back; success gives 0 with the transaction committed.
+// opened before the checks. Any failure of `writes` or of the commit gives `failureCode`, its
+// reason kept as the connection's failure(), and the frame's transaction rolls back; success
+// gives 0 with the transaction committed.
 int32_t RunGuarded(DbConnection& connection, int32_t failureCode,
                    const std::function<void()>& writes);
 

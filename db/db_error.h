@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 
@@ -10,6 +11,17 @@ namespace wardlink {
 class DbError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+  // The library's own words (a kind of failure, a path), then what the database or driver said:
+  // only the latter could ever echo a password.
+  DbError(const std::string& ownWords, const std::string& databaseSaid)
+      : std::runtime_error(ownWords + databaseSaid), ownLength_(ownWords.size()) {}
+
+  // How many leading bytes of what() are the library's own words; 0 when all of it is what the
+  // database or driver said.
+  size_t ownLength() const noexcept { return ownLength_; }
+
+ private:
+  size_t ownLength_ = 0;
 };
 
 }  // namespace wardlink

@@ -35,7 +35,7 @@ void Check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle, std::string_view wh
   std::string message =
       text != nullptr ? Diagnostics(type, handle, *text) : Diagnostics(type, handle, DriverText());
   if (message.empty()) message = "no diagnostics (return code " + std::to_string(rc) + ")";
-  throw DbError(std::string(what) + " failed: " + message);
+  throw DbError(std::string(what) + " failed: ", message);
 }
 
 template <SQLSMALLINT Type>
@@ -145,7 +145,7 @@ class Session {
     SQLRETURN rc = OdbcDriverConnect(connection, DriverText(), connectionString);
     if (!SQL_SUCCEEDED(rc)) {
       std::string message = Diagnostics(SQL_HANDLE_DBC, connection, DriverText());
-      throw DbError(std::string(ConnectFailureKind(message)) + ": " + message);
+      throw DbError(std::string(ConnectFailureKind(message)) + ": ", message);
     }
   }
   ~Session() { SQLDisconnect(connection_); }
@@ -366,8 +366,11 @@ class OdbcBackend final : public DbBackend {
             buffer.indicator = SQL_NULL_DATA;
           } else if constexpr (std::is_same_v<T, std::string>) {
             buffer.text = text_->ToDriver(v);
-            // Long texts go as long data; SQL Server refuses a varchar longer than 8000.
-            columnSize = std::max<SQLULEN>(buffer.text.size() / kDriverCharSize, 1);
+            // Declared varchar, as the columns are (docs/sql-server.md): its length counts bytes
+            // in the code page, which the host's text has (UTF-16 units never outnumber them);
+            // longer than SQL Server's 8000 goes as long data.
+            columnSize = std::max<SQLULEN>(
+                std::max<SQLULEN>(v.size(), buffer.text.size() / kDriverCharSize), 1);
             sqlType = columnSize > 8000 ? SQL_LONGVARCHAR : SQL_VARCHAR;
             data = buffer.text.data();
             bufferLength = static_cast<SQLLEN>(buffer.text.size());

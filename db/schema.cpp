@@ -4,6 +4,7 @@ namespace wardlink::schema {
 
 namespace {
 constexpr ColumnKind I = ColumnKind::kInteger;
+constexpr ColumnKind H = ColumnKind::kHostInteger;
 constexpr ColumnKind F = ColumnKind::kFloat;
 constexpr ColumnKind T = ColumnKind::kText;
 constexpr ColumnKind D = ColumnKind::kDateTime;
@@ -84,7 +85,7 @@ const std::vector<TableDef>& AllTables() {
         {kColLianXiRenZhuZhi, T},
         {kColLianXiRenYouBian, T},
         {kColMemo, T},
-        {kColUnitID, I},
+        {kColUnitID, H},
         {kColNianLingSui, I},
         {kColNianLingYue, I},
         {kColNianLingTian, I},
@@ -105,8 +106,7 @@ const std::vector<TableDef>& AllTables() {
         {kColZhiLiaoJieGuo, T},
         {kColShangKouYuHe, T}},
        {kColZhuYuanNo},
-       {kColUnitID},
-       true},
+       {kColUnitID}},
       {kEvent,
        {{kColZhuYuanNo, T},
         {kColSequenceNumber, I},

@@ -121,7 +121,10 @@ inline constexpr std::string_view kWiderSystemTables[] = {
     kDocEmr,   kDocEmrFb,       kDocFuJian,           kBingLiPingFen,     kDocStruct,
     kDocTiWen, kBingLiJianKong, kChaKanBingLiApplyFb, kSimpleClientChange};
 
-enum class ColumnKind { kInteger, kFloat, kText, kDateTime };
+// kHostInteger: an integer column that the library fills with the host's text, which the
+// database converts (the stay record's UnitID). The other integer columns of its table store the
+// empty text as 0; elsewhere an integer column takes integers only.
+enum class ColumnKind { kInteger, kHostInteger, kFloat, kText, kDateTime };
 
 struct ColumnDef {
   std::string_view name;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <string_view>
 #include <type_traits>
 
 #include "db/code_page.h"
@@ -198,6 +199,29 @@ class SqliteBackend final : public DbBackend {
   std::string preparedText_;
 };
 
+// How a host reads a failure to use a database file that opened: the kinds of the README's table.
+std::string_view OpenFailureKind(int code) {
+  switch (code & 0xff) {
+    case SQLITE_NOTADB:
+      return "not a database: ";
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return "database busy: ";
+    case SQLITE_IOERR:
+    case SQLITE_FULL:
+      return "disk error: ";
+    case SQLITE_CORRUPT:
+      return "database damaged: ";
+    case SQLITE_CANTOPEN:
+    case SQLITE_PERM:
+    case SQLITE_READONLY:
+    case SQLITE_AUTH:
+      return "cannot open the database file ";
+    default:
+      return "connection failed: ";
+  }
+}
+
 DatabaseHandle OpenHandle(const std::string& path, int flags) {
   sqlite3* raw = nullptr;
   int rc = sqlite3_open_v2(PlainFileName(path).c_str(), &raw, flags, nullptr);
@@ -205,9 +229,9 @@ DatabaseHandle OpenHandle(const std::string& path, int flags) {
   if (rc != SQLITE_OK) {
     // The reason a host reads after result 1: a missing file is the common mistake.
     if (db && sqlite3_system_errno(db.get()) == ENOENT)
-      throw DbError("database file not found: " + path);
-    throw DbError("cannot open the database file " + path + ": " +
-                  (db ? sqlite3_errmsg(db.get()) : "out of memory"));
+      throw DbError("database file not found: " + path, "");
+    throw DbError("cannot open the database file " + path + ": ",
+                  db ? sqlite3_errmsg(db.get()) : "out of memory");
   }
   sqlite3_extended_result_codes(db.get(), 1);
   sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
@@ -238,9 +262,9 @@ std::unique_ptr<DbBackend> OpenSqliteBackend(const std::string& path) {
   std::error_code error;
   auto status = std::filesystem::status(path, error);
   if (path.empty() || !std::filesystem::exists(status))
-    throw DbError("database file not found: " + path);
+    throw DbError("database file not found: " + path, "");
   if (!std::filesystem::is_regular_file(status) || std::filesystem::file_size(path, error) == 0)
-    throw DbError("not a database: " + path);
+    throw DbError("not a database: " + path, "");
   DatabaseHandle db = OpenHandle(path, SQLITE_OPEN_READWRITE);
   // Every call's connection is the last one to close; a checkpoint there would cost every write
   // call more syncs. The writer that takes the log past the threshold moves it into the database
@@ -253,9 +277,9 @@ std::unique_ptr<DbBackend> OpenSqliteBackend(const std::string& path) {
   try {
     backend->Run("PRAGMA synchronous=FULL");
     backend->Run("SELECT count(*) FROM sqlite_master");
-  } catch (const DbError&) {
-    if (backend->LastErrorCode() == SQLITE_NOTADB) throw DbError("not a database: " + path);
-    throw;
+  } catch (const DbError& error) {
+    throw DbError(std::string(OpenFailureKind(backend->LastErrorCode())) + path + ": ",
+                  error.what());
   }
   return backend;
 }

@@ -17,6 +17,10 @@ std::string_view TypeName(ColumnKind kind) {
   switch (kind) {
     case ColumnKind::kInteger:
       return "INTEGER";
+    case ColumnKind::kHostInteger:
+      // No declared type: SQLite then keeps a text as given instead of reading "3.0" or "1e2" as
+      // an integer, so that the check below sees what the host sent.
+      return "";
     case ColumnKind::kFloat:
       return "REAL";
     case ColumnKind::kDateTime:
@@ -25,6 +29,19 @@ std::string_view TypeName(ColumnKind kind) {
       break;
   }
   return "TEXT";
+}
+
+// SQL Server's conversion of varchar to int, as a condition on the text `t`: blanks around, an
+// optional sign, decimal digits within 32 bits; blanks only or a sign alone read as 0. Anything
+// else (a decimal point, an exponent, a tab, an overflow) fails the statement there.
+std::string IsSqlServerIntegerText(const std::string& t) {
+  const std::string trimmed = "trim(" + t + ", ' ')";
+  const std::string digits = "CASE WHEN substr(" + trimmed + ", 1, 1) IN ('+', '-') THEN substr(" +
+                             trimmed + ", 2) ELSE " + trimmed + " END";
+  const std::string significant = "ltrim(" + digits + ", '0')";
+  return "(" + digits + " NOT GLOB '*[^0-9]*' AND (length(" + significant + ") < 10 OR length(" +
+         significant + ") = 10 AND " + significant + " <= CASE WHEN substr(" + trimmed +
+         ", 1, 1) = '-' THEN '2147483648' ELSE '2147483647' END))";
 }
 
 std::string Join(const std::vector<std::string_view>& names) {
@@ -37,6 +54,9 @@ std::string Join(const std::vector<std::string_view>& names) {
 }
 
 void AppendTable(const schema::TableDef& table, std::string& script) {
+  bool textReachesIntegers = false;
+  for (const auto& column : table.columns)
+    textReachesIntegers = textReachesIntegers || column.kind == ColumnKind::kHostInteger;
   script += "CREATE TABLE ";
   script += table.name;
   script += " (\n";
@@ -45,21 +65,32 @@ void AppendTable(const schema::TableDef& table, std::string& script) {
     const auto& column = table.columns[i];
     script += "  ";
     script += column.name;
-    script += ' ';
-    script += TypeName(column.kind);
+    if (!TypeName(column.kind).empty()) {
+      script += ' ';
+      script += TypeName(column.kind);
+    }
     // SQL Server's default collation compares text without regard to case.
     if (column.kind == ColumnKind::kText) script += " COLLATE NOCASE";
     if (!column.defaultValue.empty()) {
       script += " DEFAULT ";
       script += column.defaultValue;
     }
+    const std::string name(column.name);
     if (column.kind == ColumnKind::kInteger) {
       // An integer column refuses text that is not an integer, as SQL Server's int does. Where
-      // the library writes host text to an integer column, the empty text passes here and the
-      // triggers below store it as 0; elsewhere only integers reach these columns.
-      script += " CHECK (typeof(" + std::string(column.name) + ") IN ('integer', 'null')";
-      if (table.textReachesIntegers) script += " OR " + std::string(column.name) + " = ''";
+      // the library writes host text to the table, the empty text passes here and the triggers
+      // below store it as 0; elsewhere only integers reach these columns.
+      script += " CHECK (typeof(" + name + ") IN ('integer', 'null')";
+      if (textReachesIntegers) script += " OR " + name + " = ''";
       script += ")";
+      integerColumns.push_back(column.name);
+    } else if (column.kind == ColumnKind::kHostInteger) {
+      // The host's text passes when SQL Server would convert it; the triggers below store it as
+      // that integer. Named, so that a refusal reads as the rule and not as the expression.
+      script += " CONSTRAINT " + name + "_converts_to_int CHECK (typeof(" + name +
+                ") = 'null' OR typeof(" + name + ") = 'integer' AND " + name +
+                " BETWEEN -2147483648 AND 2147483647 OR typeof(" + name + ") = 'text' AND " +
+                IsSqlServerIntegerText(name) + ")";
       integerColumns.push_back(column.name);
     }
     if (i + 1 < table.columns.size() || !table.uniqueKey.empty()) script += ',';
@@ -72,7 +103,7 @@ void AppendTable(const schema::TableDef& table, std::string& script) {
     script += "CREATE INDEX " + std::string(table.name) + "_Lookup ON " + std::string(table.name) +
               " (" + Join(table.index) + ");\n";
   }
-  if (integerColumns.empty() || !table.textReachesIntegers) return;
+  if (!textReachesIntegers) return;
   std::string condition;
   std::string assignments;
   for (auto name : integerColumns) {
@@ -82,8 +113,10 @@ void AppendTable(const schema::TableDef& table, std::string& script) {
       assignments += ", ";
     }
     condition += "typeof(NEW." + column + ") = 'text'";
-    assignments +=
-        column + " = CASE WHEN typeof(" + column + ") = 'text' THEN 0 ELSE " + column + " END";
+    // The checks let through only texts that read as 0 ('' and the like) or, in a host integer
+    // column, a valid integer text, which the cast reads as SQL Server does.
+    assignments += column + " = CASE WHEN typeof(" + column + ") = 'text' THEN CAST(trim(" +
+                   column + ", ' ') AS INTEGER) ELSE " + column + " END";
   }
   // The update trigger watches the integer columns only, so that other updates never run it.
   for (std::string event : {std::string("INSERT"), "UPDATE OF " + Join(integerColumns)}) {
@@ -97,6 +130,7 @@ void AppendTable(const schema::TableDef& table, std::string& script) {
 std::string_view SqlServerTypeName(const schema::TableDef& table, const schema::ColumnDef& column) {
   switch (column.kind) {
     case ColumnKind::kInteger:
+    case ColumnKind::kHostInteger:
       return "int";
     case ColumnKind::kFloat:
       return "float";
@@ -105,12 +139,13 @@ std::string_view SqlServerTypeName(const schema::TableDef& table, const schema::
     case ColumnKind::kText:
       break;
   }
-  // Key and index columns stay within the index key size.
+  // 8-bit text in the catalog's collation, as the library binds it (docs/sql-server.md). Key and
+  // index columns stay within the index key size.
   for (auto key : table.uniqueKey)
-    if (key == column.name) return "nvarchar(255)";
+    if (key == column.name) return "varchar(255)";
   for (auto key : table.index)
-    if (key == column.name) return "nvarchar(255)";
-  return "nvarchar(4000)";
+    if (key == column.name) return "varchar(255)";
+  return "varchar(8000)";
 }
 
 bool IsKeyColumn(const schema::TableDef& table, std::string_view column) {
@@ -154,7 +189,7 @@ std::string SqlServerTrialScript() {
   script +=
       "INSERT INTO dbo.EMR_FORMATDATETYPE (ID, UserDefault) VALUES (1, 1);\n"
       "INSERT INTO dbo.EMR_FORMATDATE (FormatDateTypeID, UserDefault, FormatDateTime_Show, "
-      "FormatDateTime_Input) VALUES (1, 1, N'yyyy-MM-dd HH:mm', N'yyyy-MM-dd HH:mm');\n"
+      "FormatDateTime_Input) VALUES (1, 1, 'yyyy-MM-dd HH:mm', 'yyyy-MM-dd HH:mm');\n"
       "COMMIT TRANSACTION;\n";
   return script;
 }

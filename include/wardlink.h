@@ -6,7 +6,8 @@
  *    1  the connection could not be opened (nothing read or written, buffers untouched)
  *   2-5 the export's own refusals and failures, listed per family below
  *   -1  an unexpected database error
- * After 1 and -1, WardLinkLastError() says why (never showing the password).
+ * After 1, -1 and an export's "rolled back" code, WardLinkLastError() says why (never showing
+ * the password).
  *
  * server: "sqlite:PATH" (embedded trial database), "odbc:CONNECTION-STRING" (any ODBC data
  * source) or a SQL Server name (catalog KLINODB). Texts are zero-terminated 8-bit strings in the
@@ -61,10 +62,11 @@ WARDLINK_API const char* WARDLINK_CALL WardLinkVersion(void);
 
 /* Copies the message of this thread's last call (at most size - 1 bytes, zero-terminated;
  * nothing when size <= 0) and returns the message's full length. After 1 it says why the
- * connection could not be opened (missing file, not a database, driver or DSN not found, login
- * refused, server unreachable, a login or password value the connection string cannot carry);
- * after -1 it is the database's message. The password never appears in it. Every other result
- * leaves it empty. */
+ * connection could not be opened, starting with the kind of failure ("database file not found:",
+ * "login refused:", ...; the README lists them), the password masked wherever the database or
+ * driver echoes it; after -1 it is the database's message; after an export's "rolled back" code
+ * it is the database's reason for the failure (a constraint, a lock, a bad date). Every other
+ * result leaves it empty. */
 WARDLINK_API int32_t WARDLINK_CALL WardLinkLastError(char* buffer, int32_t size);
 
 /* Dictionaries: occupation, marital status, in-hospital type, medical insurance type, identity
@@ -193,8 +195,10 @@ WARDLINK_API int32_t WARDLINK_CALL UpdateVictim(const char* server, const char* 
                                                 const char* password, WARDLINK_VICTIM_INFO_PARAMS);
 
 /* Record query: 42 buffers in the order of the stay record (peopleName .. memo), dates as
- * "yyyy-MM-dd HH:mm:ss". 2 = number unknown, 3 = no record in the table of its archive year;
- * buffers are written only on 0. The last argument is not read. */
+ * "yyyy-MM-dd HH:mm:ss". 2 = number unknown, 3 = no record in the table of its archive year.
+ * On 0 every buffer is written; on 1, 2 and 3 none. On -1 (a column that cannot be read) the
+ * buffers before the failing column have been written and the others are untouched. The last
+ * argument is not read. */
 WARDLINK_API int32_t WARDLINK_CALL GetVictimInfo(
     const char* server, const char* login, const char* password, const char* zhuYuanNo,
     char* peopleName, char* unitId, char* unitName, char* mainMgrDoctorUid, char* mainMgrDoctorName,

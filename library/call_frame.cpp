@@ -30,6 +30,8 @@ int32_t RunFrame(const HostConnectionArgs& args, Access access, const ExportBody
     if (access == Access::kWrites) transaction.emplace(connection);
     result = body(connection, query);
     if (transaction && result == 0 && connection.InTransaction()) transaction->Commit();
+    // A rolled-back transaction's code comes with the database's reason.
+    if (result != 0) SetLastError(connection.failure());
   } catch (const std::exception& error) {
     SetLastError(error.what());
     result = kUnguardedError;

@@ -37,8 +37,12 @@ int32_t AddVictim(const char* server, const char* login, const char* password,
 }
 int32_t UpdateVictim(const char* server, const char* login, const char* password,
                      WARDLINK_VICTIM_INFO_PARAMS) {
+  // The record's last text is admission's alone: the update never reads it, so a host may pass
+  // anything there.
+  std::array<const char*, kVictimInfoFieldCount> texts = {WARDLINK_VICTIM_INFO_ARGS};
+  texts.back() = nullptr;
   return RunWritingExport({server, login, password}, [&](DbConnection& connection, DbQuery& query) {
-    return UpdateVictimRecord(connection, query, ReadVictimInfo({WARDLINK_VICTIM_INFO_ARGS}),
+    return UpdateVictimRecord(connection, query, ReadVictimInfo(texts),
                               EnvironmentRegionalSettings());
   });
 }

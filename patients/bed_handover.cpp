@@ -55,7 +55,7 @@ int32_t HandOver(DbConnection& connection, DbQuery& query, const HandOverRequest
     query.RunCommand();
 
     query.CloseResult();
-    query.BindInteger("EventIndex", sequenceNumber + 1);
+    query.BindInteger("EventIndex", EventNumberAfter(sequenceNumber));
     query.BindText("EventCode", "JieBan");
     query.BindDateTime("ZhuanKeDate", ParseMovementDate(request.zhuanKeDate));
     query.BindText("Memo", "");

@@ -36,7 +36,7 @@ int32_t Discharge(DbConnection& connection, DbQuery& query, const DischargeReque
     query.SetStatement("Select Max(SequenceNumber) from Emr_Doc_Emr_Event  Where ZhuYuanNo=" +
                        QuotedLiteral(number));
     query.RunQuery();
-    const int32_t sequenceNumber = query.FirstColumnInteger() + 1;
+    const int32_t sequenceNumber = EventNumberAfter(query.FirstColumnInteger());
 
     query.Attach();
     query.SetStatement("Delete from Emr_Doc_Emr_Event Where EventCode='ChuYuan' and ZhuYuanNo=" +

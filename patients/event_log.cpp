@@ -1,7 +1,9 @@
 #include "patients/event_log.h"
 
+#include <limits>
 #include <string>
 
+#include "db/db_error.h"
 #include "db/statement_text.h"
 #include "shared/conversions.h"
 
@@ -28,7 +30,14 @@ int32_t NextEventNumber(DbQuery& query, std::string_view zhuYuanNo) {
   query.SetStatement("Select Max(SequenceNumber) from Emr_Doc_Emr_Event Where ZhuYuanNO=" +
                      QuotedLiteral(zhuYuanNo));
   query.RunQuery();
-  return query.FirstColumnInteger() + 1;
+  return EventNumberAfter(query.FirstColumnInteger());
+}
+
+int32_t EventNumberAfter(int32_t number) {
+  if (number == std::numeric_limits<int32_t>::max())
+    throw DbError("the stay's events are numbered up to " + std::to_string(number) +
+                  "; no further event number fits");
+  return number + 1;
 }
 
 DateTime ParseMovementDate(std::string_view text) {

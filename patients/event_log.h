@@ -20,6 +20,10 @@ class ConversionError : public std::runtime_error {
 // without events). Runs inside the caller's transaction.
 int32_t NextEventNumber(DbQuery& query, std::string_view zhuYuanNo);
 
+// The event number after `number`; raises DbError when `number` is the largest a 32-bit
+// SequenceNumber holds, so that the caller's transaction fails instead of wrapping around.
+int32_t EventNumberAfter(int32_t number);
+
 // The movement date text: year, month, day, hour and minute in characters 1-4, 5-6, 7-8, 9-10 and
 // 11-12; a missing or unreadable piece counts as 0; seconds are 0. Raises ConversionError when the
 // pieces give no valid date and time.

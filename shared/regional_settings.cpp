@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "db/code_page.h"
 #include "db/statement_text.h"
 
 namespace wardlink {
@@ -61,6 +62,78 @@ std::string FirstSeparator(std::string_view form, std::string_view fallback) {
   }
   return std::string(form.substr(i, length));
 }
+
+// A byte that can separate the parts of a date or a time: ASCII punctuation below '@', which no
+// double-byte code page uses inside a character. Quotes and '%' are none.
+bool IsSeparator(char c) {
+  return c > ' ' && c < '@' && !(c >= '0' && c <= '9') && c != '%' && c != '"' && c != '\'';
+}
+
+// Hands each byte of a strftime form's literal text to `literal`, and each conversion character
+// (its E or O modifier skipped) to `conversion`.
+template <typename Literal, typename Conversion>
+void ScanForm(std::string_view form, Literal literal, Conversion conversion) {
+  for (size_t i = 0; i < form.size(); ++i) {
+    if (form[i] != '%') {
+      literal(form[i]);
+      continue;
+    }
+    ++i;
+    while (i < form.size() && (form[i] == 'E' || form[i] == 'O')) ++i;
+    if (i < form.size()) conversion(form[i]);
+  }
+}
+
+// Whether the form's literal text holds words (letters, or any character beyond ASCII) rather
+// than separators only.
+bool HasWords(std::string_view form) {
+  bool words = false;
+  ScanForm(
+      form,
+      [&](char c) { words = words || IsAsciiLetter(c) || static_cast<unsigned char>(c) >= 0x80; },
+      [](char) {});
+  return words;
+}
+
+// A form written with words as its numbers (and morning/afternoon text) joined by its first
+// separator, or by `fallback` where it has none; the words, names and time zones are left out.
+std::string NumbersOnly(std::string_view form, std::string& separator, std::string_view fallback) {
+  separator = fallback;
+  bool found = false;
+  ScanForm(
+      form,
+      [&](char c) {
+        if (found || !IsSeparator(c)) return;
+        separator.assign(1, c);
+        found = true;
+      },
+      [](char) {});
+  std::string pattern;
+  bool lastWasAmPm = false;
+  ScanForm(
+      form, [](char) {},
+      [&](char c) {
+        std::string element = PatternFromStrftime(std::string("%") + c);
+        bool isName =
+            element == "ddd" || element == "dddd" || element == "MMM" || element == "MMMM";
+        if (element.empty() || !IsAsciiLetter(element[0]) || isName) return;
+        bool amPm = element == "AMPM";
+        if (!pattern.empty()) pattern += amPm || lastWasAmPm ? std::string(" ") : separator;
+        pattern += element;
+        lastWasAmPm = amPm;
+      });
+  return pattern;
+}
+
+// What Windows 10 and later give for the locales whose own forms are written with words.
+constexpr WindowsLocaleForms kWindowsForms[] = {
+    {"zh_CN", "yyyy/M/d", "yyyy'年'M'月'd'日'", "/", "H:mm", "H:mm:ss", ":"},
+    {"zh_SG", "d/M/yyyy", "yyyy'年'M'月'd'日'", "/", "tt h:mm", "tt h:mm:ss", ":"},
+    {"zh_HK", "d/M/yyyy", "yyyy'年'M'月'd'日'", "/", "H:mm", "H:mm:ss", ":"},
+    {"zh_TW", "yyyy/M/d", "yyyy'年'M'月'd'日'", "/", "tt hh:mm", "tt hh:mm:ss", ":"},
+    {"ja_JP", "yyyy/MM/dd", "yyyy'年'M'月'd'日'", "/", "H:mm", "H:mm:ss", ":"},
+    {"ko_KR", "yyyy-MM-dd", "yyyy'년' M'월' d'일' dddd", "-", "tt h:mm", "tt h:mm:ss", ":"},
+};
 
 // The long time form without its seconds and the literal text just before them.
 std::string WithoutSeconds(const std::string& form) {
@@ -180,19 +253,53 @@ bool IsDoubleByteCodeset(std::string_view codeset) {
   return false;
 }
 
+const WindowsLocaleForms* WindowsFormsOf(std::string_view localeName) {
+  std::string_view territory = localeName.substr(0, localeName.find_first_of(".@"));
+  for (const WindowsLocaleForms& forms : kWindowsForms)
+    if (forms.locale == territory) return &forms;
+  return nullptr;
+}
+
 void ApplyStrftimeForms(RegionalSettings& settings, const std::string& dateFormIn,
-                        const std::string& timeFormIn) {
+                        const std::string& timeFormIn, std::string_view localeName,
+                        const TextConverter* host) {
   std::string dateForm = ExpandComposites(dateFormIn);
   std::string timeForm = ExpandComposites(timeFormIn);
+  const bool dateWords = HasWords(dateForm);
+  const bool timeWords = HasWords(timeForm);
+  const WindowsLocaleForms* windows = dateWords || timeWords ? WindowsFormsOf(localeName) : nullptr;
+  if (windows != nullptr) {
+    // A host passes and reads the same texts as on Windows.
+    auto text = [&](std::string_view utf8) {
+      return host != nullptr ? host->FromUtf8(utf8) : std::string(utf8);
+    };
+    settings.shortDateFormat = PatternFromWindowsForm(text(windows->shortDate));
+    settings.longDateFormat = PatternFromWindowsForm(text(windows->longDate));
+    settings.dateSeparator = windows->dateSeparator;
+    settings.shortTimeFormat = PatternFromWindowsForm(text(windows->shortTime));
+    settings.longTimeFormat = PatternFromWindowsForm(text(windows->longTime));
+    settings.timeSeparator = windows->timeSeparator;
+    return;
+  }
   if (!dateForm.empty()) {
-    settings.shortDateFormat = PatternFromStrftime(dateForm);
+    if (dateWords) {
+      settings.shortDateFormat = NumbersOnly(dateForm, settings.dateSeparator, "/");
+    } else {
+      settings.shortDateFormat = PatternFromStrftime(dateForm);
+      settings.dateSeparator = FirstSeparator(dateForm, "/");
+    }
     settings.longDateFormat = "dddd, " + settings.shortDateFormat;
-    settings.dateSeparator = FirstSeparator(dateForm, "/");
   }
   if (!timeForm.empty()) {
-    settings.longTimeFormat = PatternFromStrftime(timeForm);
-    settings.shortTimeFormat = PatternFromStrftime(WithoutSeconds(timeForm));
-    settings.timeSeparator = FirstSeparator(timeForm, ":");
+    if (timeWords) {
+      settings.longTimeFormat = NumbersOnly(timeForm, settings.timeSeparator, ":");
+      std::string separator;
+      settings.shortTimeFormat = NumbersOnly(WithoutSeconds(timeForm), separator, ":");
+    } else {
+      settings.longTimeFormat = PatternFromStrftime(timeForm);
+      settings.shortTimeFormat = PatternFromStrftime(WithoutSeconds(timeForm));
+      settings.timeSeparator = FirstSeparator(timeForm, ":");
+    }
   }
 }
 

@@ -6,6 +6,8 @@
 
 namespace wardlink {
 
+class TextConverter;
+
 // The regional settings that the date conversions follow. Forms are written in the pattern
 // letters of FormatDatePattern (yyyy, MM, dd, HH, nn, ss, AMPM ...). Passed as a value so that a
 // caller, or a test, chooses them without touching the process's locale.
@@ -50,9 +52,28 @@ RegionalSettings RegionalSettingsOfLocale(const std::string& localeName);
 // Turns a strftime form of the locale (D_FMT, T_FMT) into the pattern letters above.
 std::string PatternFromStrftime(const std::string& form);
 
-// Sets the date and time forms and separators from a locale's D_FMT and T_FMT.
+// Sets the date and time forms and separators from a locale's D_FMT and T_FMT. Separators are
+// only ever taken from punctuation: where a form is written with words ("%Y年%m月%d日"), the
+// settings are the forms Windows gives the same locale (`localeName`, "zh_CN.GBK"), their texts
+// converted from UTF-8 by `host` (kept as UTF-8 without one); for a locale that Windows has no
+// forms for, the form's numbers joined by its first punctuation, else by "/" and ":".
 void ApplyStrftimeForms(RegionalSettings& settings, const std::string& dateForm,
-                        const std::string& timeForm);
+                        const std::string& timeForm, std::string_view localeName = "C",
+                        const TextConverter* host = nullptr);
+
+// The forms Windows gives a locale whose own forms are written with words, in Windows' notation
+// and UTF-8.
+struct WindowsLocaleForms {
+  std::string_view locale;  // language_territory
+  std::string_view shortDate;
+  std::string_view longDate;
+  std::string_view dateSeparator;
+  std::string_view shortTime;
+  std::string_view longTime;
+  std::string_view timeSeparator;
+};
+// The entry for a POSIX locale name ("ja_JP.eucJP" looks up ja_JP); nullptr when there is none.
+const WindowsLocaleForms* WindowsFormsOf(std::string_view localeName);
 
 // Turns a Windows locale's date or time form ("yyyy/M/d", "h:mm:ss tt") into the pattern letters
 // above; its literal text and separators stay as written.

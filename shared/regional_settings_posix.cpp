@@ -2,19 +2,24 @@
 #include <locale.h>
 
 #include <cstdlib>
+#include <optional>
 
 #include "db/code_page.h"
+#include "db/db_error.h"
+#include "db/statement_text.h"
 #include "shared/regional_settings.h"
 
 namespace wardlink {
 
 namespace {
 
-// A locale object of our own, freed on every path; uselocale/setlocale are never called.
+// A locale object of our own, freed on every path; uselocale/setlocale are never called. Its
+// LC_CTYPE names the codeset its LC_TIME texts are written in.
 class LocaleHandle {
  public:
   explicit LocaleHandle(const std::string& name)
-      : locale_(newlocale(LC_TIME_MASK, name.c_str(), static_cast<locale_t>(nullptr))) {}
+      : locale_(newlocale(LC_TIME_MASK | LC_CTYPE_MASK, name.c_str(),
+                          static_cast<locale_t>(nullptr))) {}
   ~LocaleHandle() {
     if (locale_ != static_cast<locale_t>(nullptr)) freelocale(locale_);
   }
@@ -39,23 +44,50 @@ std::string TimeLocaleName() {
   return "C";
 }
 
+// The time locale's texts in the host's code page (LC_CTYPE), converted where the two codesets
+// differ; as read where a codeset cannot be converted.
+class HostTexts {
+ public:
+  explicit HostTexts(std::string timeCodeset) {
+    try {
+      host_.emplace();
+      if (timeCodeset == "ANSI_X3.4-1968") timeCodeset = "UTF-8";  // the C locale: ASCII
+      if (!EqualsIgnoringCase(timeCodeset, host_->codeset())) time_.emplace(timeCodeset);
+    } catch (const DbError&) {
+      time_.reset();
+    }
+  }
+
+  const TextConverter* host() const { return host_ ? &*host_ : nullptr; }
+  std::string FromTimeLocale(std::string text) const {
+    if (!time_ || !host_) return text;
+    return host_->FromUtf8(time_->ToUtf8(text));
+  }
+
+ private:
+  std::optional<TextConverter> host_;
+  std::optional<TextConverter> time_;
+};
+
 }  // namespace
 
 RegionalSettings RegionalSettingsOfLocale(const std::string& localeName) {
   LocaleHandle locale(localeName);
   if (!locale.valid()) return CLocaleRegionalSettings();
+  const HostTexts texts(locale.Item(CODESET));
+  auto item = [&](nl_item name) { return texts.FromTimeLocale(locale.Item(name)); };
   RegionalSettings settings;
-  ApplyStrftimeForms(settings, locale.Item(D_FMT), locale.Item(T_FMT));
+  ApplyStrftimeForms(settings, item(D_FMT), item(T_FMT), localeName, texts.host());
   for (int i = 0; i < 12; ++i) {
-    settings.shortMonthNames[i] = locale.Item(ABMON_1 + i);
-    settings.longMonthNames[i] = locale.Item(MON_1 + i);
+    settings.shortMonthNames[i] = item(ABMON_1 + i);
+    settings.longMonthNames[i] = item(MON_1 + i);
   }
   for (int i = 0; i < 7; ++i) {
-    settings.shortDayNames[i] = locale.Item(ABDAY_1 + i);
-    settings.longDayNames[i] = locale.Item(DAY_1 + i);
+    settings.shortDayNames[i] = item(ABDAY_1 + i);
+    settings.longDayNames[i] = item(DAY_1 + i);
   }
-  settings.timeAmString = locale.Item(AM_STR);
-  settings.timePmString = locale.Item(PM_STR);
+  settings.timeAmString = item(AM_STR);
+  settings.timePmString = item(PM_STR);
   return settings;
 }
 

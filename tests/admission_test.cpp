@@ -154,7 +154,9 @@ TEST(Admission, AFailingInsertRollsBackEveryRow) {
       "SequenceNumber INTEGER, BingQingMiaoShu TEXT, Memo TEXT)");
   EXPECT_EQ(CallAddVictim(db.server(), VictimArgs("Z1")), 3);
   EXPECT_EQ(RowsOfStay(db, "Z1"), 0);
-  EXPECT_EQ(LastErrorMessage(), "");  // a guarded failure is not an unguarded error
+  // The rolled-back code comes with the database's reason.
+  EXPECT_NE(LastErrorMessage().find("no column named BeginDate"), std::string::npos)
+      << LastErrorMessage();
 
   // Without a description that insert is not sent, and the admission goes through.
   VictimArgs noCondition("Z2");
@@ -172,6 +174,66 @@ TEST(Admission, ADepartmentTextTheDatabaseCannotConvertRollsBack) {
   args[kUnitID] = "";  // the empty text is stored as 0, as the server would
   EXPECT_EQ(CallAddVictim(db.server(), args), 0);
   EXPECT_EQ(InfoColumn(db, "typeof(UnitID) || ' ' || UnitID", "Z1"), "integer 0");
+}
+
+// The department text is converted as SQL Server converts varchar to int: blanks around, a sign,
+// digits within 32 bits; blanks only or a sign alone are 0; anything else fails the statement, so
+// that admission gives 3 and the update 5, as they do there.
+TEST(Admission, ADepartmentTextConvertsAsSqlServerConvertsVarcharToInt) {
+  struct Case {
+    const char* text;
+    const char* stored;  // nullptr: the statement fails
+  };
+  const Case cases[] = {
+      {"3", "3"},
+      {"  3  ", "3"},
+      {"+3", "3"},
+      {"-3", "-3"},
+      {"007", "7"},
+      {"", "0"},
+      {"   ", "0"},
+      {"+", "0"},
+      {" - ", "0"},
+      {"2147483647", "2147483647"},
+      {"-2147483648", "-2147483648"},
+      {"000002147483647", "2147483647"},
+      {"2147483648", nullptr},
+      {"-2147483649", nullptr},
+      {"99999999999", nullptr},
+      {"3.0", nullptr},
+      {"3.", nullptr},
+      {"1e2", nullptr},
+      {"0x10", nullptr},
+      {"3 4", nullptr},
+      {"- 3", nullptr},
+      {"+-3", nullptr},
+      {"\t3", nullptr},
+      {"3\n", nullptr},
+      {"surgery", nullptr},
+  };
+  TrialDatabase db;
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("UnitID '") + c.text + "'");
+    VictimArgs args("A" + std::to_string(++n));
+    args[kUnitID] = c.text;
+    EXPECT_EQ(CallAddVictim(db.server(), args), c.stored != nullptr ? 0 : 3);
+    if (c.stored != nullptr) {
+      EXPECT_EQ(InfoColumn(db, "typeof(UnitID) || ' ' || UnitID", args[kZhuYuanNo]),
+                std::string("integer ") + c.stored);
+    } else {
+      EXPECT_EQ(RowsOfStay(db, args[kZhuYuanNo]), 0);
+      EXPECT_NE(LastErrorMessage().find("CHECK constraint failed"), std::string::npos)
+          << LastErrorMessage();
+    }
+
+    VictimArgs update("U" + std::to_string(n));
+    update[kUnitID] = "1";
+    ASSERT_EQ(CallAddVictim(db.server(), update), 0);
+    update[kUnitID] = c.text;
+    EXPECT_EQ(CallUpdateVictim(db.server(), update), c.stored != nullptr ? 0 : 5);
+    EXPECT_EQ(InfoColumn(db, "UnitID", update[kZhuYuanNo]), c.stored != nullptr ? c.stored : "1");
+  }
 }
 
 TEST(Admission, AgesAndCountFallBackToTheirDefaults) {

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
+#include "db/connection.h"
 #include "db/db_error.h"
 #include "db/trial_database.h"
 #include "tests/test_support.h"
@@ -37,6 +40,21 @@ std::string Folder() {
     std::ofstream(aside) << "not a database, only a text that is long enough to "
                             "be read as a header of a database file by SQLite\n";
     std::filesystem::rename(aside, path / "notes.db");
+    // A database whose first page is overwritten after its header.
+    auto trial = path / ("damaged.db." + std::to_string(getpid()));
+    std::filesystem::remove(trial);
+    CreateTrialDatabase("sqlite:" + trial.string());
+    // A sound database whose write-ahead log cannot be opened: a folder stands in its place.
+    auto lockedOut = path / ("locked-out.db." + std::to_string(getpid()));
+    std::filesystem::copy_file(trial, lockedOut);
+    std::filesystem::create_directories(path / "locked-out.db-wal");
+    std::filesystem::rename(lockedOut, path / "locked-out.db");
+    {
+      std::fstream file(trial, std::ios::in | std::ios::out | std::ios::binary);
+      file.seekp(100);
+      file << std::string(3000, '\xff');
+    }
+    std::filesystem::rename(trial, path / "damaged.db");
     return path;
   }();
   return folder.string();
@@ -49,6 +67,26 @@ TEST_P(OdbcConnectionFailure, GivesOneAndSaysWhyWithoutThePassword) {
   std::string message = LastErrorMessage();
   EXPECT_NE(message.find(c.reason), std::string::npos) << message;
   EXPECT_EQ(message.find(c.password), std::string::npos) << message;
+  // Every message starts with one of the documented kinds.
+  const auto kinds = ConnectionFailureKinds();
+  EXPECT_TRUE(std::any_of(kinds.begin(), kinds.end(), [&](std::string_view kind) {
+    return message.starts_with(kind);
+  })) << message;
+}
+
+TEST(OdbcConnectionFailureMessage, EveryKindIsInTheReadmesTable) {
+  std::ifstream in(std::filesystem::path(WARDLINK_SOURCE_DIR) / "README.md");
+  const std::string readme((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  for (std::string_view kind : ConnectionFailureKinds())
+    EXPECT_NE(readme.find("| `" + std::string(kind)), std::string::npos) << kind;
+}
+
+// The password is masked only in what the database or driver said, never in the library's own
+// words.
+TEST(OdbcConnectionFailureMessage, KeepsTheLibrarysOwnWordsWhateverThePassword) {
+  const std::string server = "sqlite:" + Folder() + "/missing.db";
+  EXPECT_EQ(DeleteZhiYe(server.c_str(), "", "database", 1), 1);
+  EXPECT_EQ(LastErrorMessage(), "database file not found: " + Folder() + "/missing.db");
 }
 
 const std::string kPassword = "Pa55-word";
@@ -59,6 +97,10 @@ INSTANTIATE_TEST_SUITE_P(
                                   kPassword, "database file not found: "},
                       FailureCase{"NotADatabase", "sqlite:" + Folder() + "/notes.db", "", kPassword,
                                   "not a database: "},
+                      FailureCase{"Damaged", "sqlite:" + Folder() + "/damaged.db", "", kPassword,
+                                  "database damaged: "},
+                      FailureCase{"LogCannotBeOpened", "sqlite:" + Folder() + "/locked-out.db", "",
+                                  kPassword, "cannot open the database file "},
                       FailureCase{"UnknownDsn", "odbc:DSN=NoSuchDsn", "sa", kPassword,
                                   "driver or DSN not found: "},
                       FailureCase{"UnknownDriver", "odbc:Driver=NoSuchDriver", "sa", kPassword,

@@ -322,6 +322,40 @@ TEST(RegionalSettings, StrftimeFormsBecomePatterns) {
   EXPECT_EQ(Format(PatternFromStrftime("%d de %B de %Y"), kMorning), "15 de January de 2008");
 }
 
+// Separators are only ever taken from punctuation: a form written with words takes the forms
+// Windows gives its locale, or else its numbers joined by its first punctuation, "/" or ":".
+TEST(RegionalSettings, FormsWrittenWithWordsKeepOnlyPunctuationAsSeparators) {
+  struct Case {
+    const char* locale;
+    const char* dateForm;
+    const char* timeForm;
+    const char* shortDate;
+    const char* dateSeparator;
+    const char* longTime;
+  };
+  const Case cases[] = {
+      {"yue_HK.UTF-8", "%Y\xe5\xb9\xb4%m\xe6\x9c\x88%d\xe6\x97\xa5 %A",
+       "%H\xe9\xbb\x9e%M\xe5\x88\x86%S\xe7\xa7\x92", "yyyy/MM/dd", "/", "HH:nn:ss"},
+      {"ug_CN.UTF-8", "%a\xd8\x8c %d-%m-%Y", "%T", "dd-MM-yyyy", "-", "HH:nn:ss"},
+      {"xx_XX", "%d de %m de %Y", "%p %I h %M", "dd/MM/yyyy", "/", "AMPM hh:nn"},
+      {"xx_XX", "%Y. %m. %d.", "%Hh%M.%S", "yyyy. MM. dd.", ".", "HH.nn.ss"},
+      {"zh_CN.GBK", "%Y\xc4\xea%m\xd4\xc2%d\xc8\xd5", "%H\xca\xb1%M\xb7\xd6%S\xc3\xeb",
+       "yyyy\"/\"M\"/\"d", "/", "H\":\"nn\":\"ss"},
+      {"ko_KR.UTF-8", "%Y\xeb\x85\x84 %m\xec\x9b\x94 %d\xec\x9d\xbc",
+       "%H\xec\x8b\x9c %M\xeb\xb6\x84 %S\xec\xb4\x88", "yyyy-MM-dd", "-", "AMPM h\":\"nn\":\"ss"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.locale + std::string(" ") + c.dateForm);
+    RegionalSettings settings;
+    ApplyStrftimeForms(settings, c.dateForm, c.timeForm, c.locale);
+    EXPECT_EQ(settings.shortDateFormat, c.shortDate);
+    EXPECT_EQ(settings.dateSeparator, c.dateSeparator);
+    EXPECT_EQ(settings.longTimeFormat, c.longTime);
+    EXPECT_EQ(settings.timeSeparator,
+              std::string(c.longTime).find('.') != std::string::npos ? "." : ":");
+  }
+}
+
 TEST(RegionalSettings, TheCLocale) {
   RegionalSettings c = RegionalSettingsOfLocale("C");
   EXPECT_EQ(c.shortDateFormat, "MM/dd/yy");

@@ -229,6 +229,7 @@ TEST_F(MovementsTest, InvalidMovementDatesLeaveStateRecordAndLogAsTheyWere) {
     EXPECT_EQ(
         AcceptZhuanKePeople(server(), "", "", "Z1", "doc12", "Dr Lee", "", "", date, "W", "B"), 5);
     EXPECT_EQ(JiaoBan(server(), "", "", "Z1", "doc7", "Dr Seven", "", "", date), 4);
+    EXPECT_EQ(LastErrorMessage(), "'" + std::string(date) + "' is not a valid date and time");
     EXPECT_EQ(Everything(), before);
   }
 }
@@ -261,13 +262,45 @@ TEST_F(MovementsTest, AFailingStatementRollsBackTheWholeMovement) {
       "CREATE TRIGGER refuse BEFORE INSERT ON Emr_Doc_Emr_Event BEGIN SELECT RAISE(ABORT, "
       "'refused'); END");
   Rows before = Everything();
+  // Each code comes with the database's reason.
+  const auto reason = [] { return LastErrorMessage().find("refused") != std::string::npos; };
   EXPECT_EQ(VictimZhuanChu(server(), "", "", "Z1", 12, "doc12", "20080115"), 2);
+  EXPECT_TRUE(reason()) << LastErrorMessage();
   EXPECT_EQ(AcceptZhuanKePeople(server(), "", "", "Z1", "doc12", "", "", "", "20080115", "", ""),
             5);
+  EXPECT_TRUE(reason()) << LastErrorMessage();
   EXPECT_EQ(JiaoBan(server(), "", "", "Z1", "doc7", "", "", "", "20080115"), 4);
+  EXPECT_TRUE(reason()) << LastErrorMessage();
   EXPECT_EQ(VictimChuYuan(server(), "", "", "Z1", "20080115", "d", "", "", "", ""), 4);
+  EXPECT_TRUE(reason()) << LastErrorMessage();
   EXPECT_EQ(Everything(), before);
-  EXPECT_EQ(LastErrorMessage(), "") << "a guarded failure is reported by its code alone";
+  // A refusal before the transaction says nothing.
+  EXPECT_EQ(CancelZhuanKe(server(), "", "", "Z1"), 4);
+  EXPECT_EQ(LastErrorMessage(), "");
+}
+
+// After the largest event number a 32-bit SequenceNumber holds there is none: the movement fails
+// inside its transaction, instead of numbering an event below all others.
+TEST_F(MovementsTest, NoEventNumberAfterTheLargestRollsBack) {
+  Admit("Z1");
+  for (const char* last : {"2147483647", "2147483646"}) {
+    SCOPED_TRACE(last);
+    db_.Exec(std::string("UPDATE Emr_Doc_Emr_Event SET SequenceNumber = ") + last);
+    const Rows before = Everything();
+    // The hand-over needs two numbers; the others one.
+    if (std::string(last) == "2147483647") {
+      EXPECT_EQ(VictimZhuanChu(server(), "", "", "Z1", 12, "doc12", "20080115"), 2);
+      EXPECT_NE(LastErrorMessage().find("no further event number fits"), std::string::npos)
+          << LastErrorMessage();
+      EXPECT_EQ(
+          AcceptZhuanKePeople(server(), "", "", "Z1", "doc12", "", "", "", "20080115", "", ""), 5);
+      EXPECT_EQ(VictimChuYuan(server(), "", "", "Z1", "20080115", "d", "", "", "", ""), 4);
+    }
+    EXPECT_EQ(JiaoBan(server(), "", "", "Z1", "doc7", "", "", "", "20080115"), 4);
+    EXPECT_NE(LastErrorMessage().find("no further event number fits"), std::string::npos)
+        << LastErrorMessage();
+    EXPECT_EQ(Everything(), before);
+  }
 }
 
 }  // namespace

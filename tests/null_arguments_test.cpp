@@ -3,7 +3,11 @@
 // deeper paths.
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "tests/test_support.h"
+#include "tests/victim_args.h"
 #include "wardlink.h"
 
 namespace wardlink::testing {
@@ -76,6 +80,41 @@ TEST(NullArguments, ANullServerFailsTheConnectionStepOfEveryFamily) {
   EXPECT_EQ(AddVictim(nullptr, nullptr, nullptr, NULLS44), 1);
   EXPECT_EQ(GetVictimInfo(nullptr, nullptr, nullptr, nullptr, NULLS42, 0), 1);
   EXPECT_EQ(JiaoBan(nullptr, nullptr, nullptr, NULLS4, nullptr, nullptr), 1);
+}
+
+template <size_t... I>
+int32_t UpdateVictimWithLast(const char* server, const VictimArgs& args, const char* last,
+                             std::index_sequence<I...>) {
+  return UpdateVictim(server, "", "", args.texts[I].c_str()..., last);
+}
+
+// The arguments that are never read (the update's last text, the record query's last argument,
+// the users' Spare) may hold anything, an address that cannot be read included.
+TEST(UnreadArguments, MayHoldAnything) {
+  TrialDatabase db;
+  const char* s = db.server();
+  const auto* unreadable = reinterpret_cast<const char*>(0x10);
+  constexpr int32_t kAnything = 0x10;
+  ASSERT_EQ(AddUnit(s, "", "", 1, 1, "Unit", ""), 0);
+  EXPECT_EQ(AddUser(s, "", "", "doc", "pw", "Dr", kAnything, "", 1, 0), 0);
+  EXPECT_EQ(UpdateUser(s, "", "", "doc", "pw2", "Dr Wu", -kAnything, "", 1, 1), 0);
+  EXPECT_EQ(db.Scalar("SELECT UserName FROM Emr_User WHERE UserID = 'doc'"), "Dr Wu");
+
+  VictimArgs args("Z1");
+  ASSERT_EQ(CallAddVictim(s, args), 0);
+  args[kPeopleName] = "changed";
+  EXPECT_EQ(
+      UpdateVictimWithLast(s, args, unreadable, std::make_index_sequence<kVictimArgCount - 1>()),
+      0);
+  std::vector<std::vector<char>> buffers(WARDLINK_VICTIM_INFO_SLOTS, std::vector<char>(256));
+  auto b = [&](size_t i) { return buffers[i].data(); };
+  EXPECT_EQ(GetVictimInfo(s, "", "", "Z1", b(0), b(1), b(2), b(3), b(4), b(5), b(6), b(7), b(8),
+                          b(9), b(10), b(11), b(12), b(13), b(14), b(15), b(16), b(17), b(18),
+                          b(19), b(20), b(21), b(22), b(23), b(24), b(25), b(26), b(27), b(28),
+                          b(29), b(30), b(31), b(32), b(33), b(34), b(35), b(36), b(37), b(38),
+                          b(39), b(40), b(41), kAnything),
+            0);
+  EXPECT_STREQ(b(0), "changed");
 }
 
 }  // namespace

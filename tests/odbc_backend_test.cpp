@@ -3,6 +3,8 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <sql.h>
+#include <sqlext.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -358,6 +360,36 @@ TEST_F(OdbcBackendTest, ConvertsTextBetweenTheHostCodePageAndTheDriver) {
 
 // ---------------------------------------------------------------------------------------------
 // The driver manager's trace (own process with Trace=Yes).
+
+// Host text reaches SQL Server declared varchar, as the EMR's columns are: its length in bytes of
+// the code page (two for a Chinese character in GBK), and as long data past varchar's 8000.
+TEST(OdbcRecorderBinding, TextIsVarcharCountedInBytesUpToEightThousand) {
+  ASSERT_NO_FATAL_FAILURE(EnsureLocale("zh_CN.GBK"));
+  ScopedEnvironment gbk("LC_ALL", "zh_CN.GBK");
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("wardlink-recorder-binds-" + std::to_string(getpid()) + ".log");
+  std::filesystem::remove(path);
+  ScopedEnvironment log("WARDLINK_RECORDER_BIND_LOG", path.c_str());
+  DbConnection recorder({"odbc:Driver=WardLinkRecorder", "", ""});
+  ASSERT_TRUE(recorder.Connect());
+  DbQuery query(recorder);
+  for (size_t characters : {1, 4000, 4001}) {
+    std::string text;
+    for (size_t i = 0; i < characters; ++i) text += "\xcd\xf5";
+    query.Attach();
+    query.SetStatement("Update Emr_Unit Set UnitName=:UnitName");
+    query.BindText("UnitName", text);
+    query.RunCommand();
+  }
+  std::ifstream in(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  std::filesystem::remove(path);
+  const std::string varchar = std::to_string(SQL_C_CHAR) + " " + std::to_string(SQL_VARCHAR);
+  EXPECT_EQ(lines, (std::vector<std::string>{varchar + " 2", varchar + " 8000",
+                                             std::to_string(SQL_C_CHAR) + " " +
+                                                 std::to_string(SQL_LONGVARCHAR) + " 8002"}));
+}
 
 class OdbcTrace : public ::testing::Test {
  protected:

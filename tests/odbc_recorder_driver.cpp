@@ -4,7 +4,8 @@
 // column ID and as many rows as the connection string's "Rows=" attribute asks (none by default).
 // It refuses the login "refused" with SQLSTATE 28000, echoing the connection string in its
 // message as a careless driver might. Every connection attribute it is given goes, as
-// "<attribute>=<value>\n", to the file named by WARDLINK_RECORDER_ATTRIBUTES.
+// "<attribute>=<value>\n", to the file named by WARDLINK_RECORDER_ATTRIBUTES; the C and SQL type
+// and size of every parameter bound go to the file named by WARDLINK_RECORDER_BIND_LOG.
 #include <sql.h>
 #include <sqlext.h>
 
@@ -174,8 +175,16 @@ SQLRETURN SQL_API SQLPrepare(SQLHSTMT handle, SQLCHAR* text, SQLINTEGER length) 
   return SQL_SUCCESS;
 }
 
-SQLRETURN SQL_API SQLBindParameter(SQLHSTMT, SQLUSMALLINT, SQLSMALLINT, SQLSMALLINT, SQLSMALLINT,
-                                   SQLULEN, SQLSMALLINT, SQLPOINTER, SQLLEN, SQLLEN*) {
+SQLRETURN SQL_API SQLBindParameter(SQLHSTMT, SQLUSMALLINT, SQLSMALLINT, SQLSMALLINT cType,
+                                   SQLSMALLINT sqlType, SQLULEN columnSize, SQLSMALLINT, SQLPOINTER,
+                                   SQLLEN, SQLLEN*) {
+  // The declared types, one line each, in the file named by WARDLINK_RECORDER_BIND_LOG.
+  const char* path = std::getenv("WARDLINK_RECORDER_BIND_LOG");
+  if (path == nullptr) return SQL_SUCCESS;
+  FILE* file = std::fopen(path, "ab");
+  if (file == nullptr) return SQL_SUCCESS;
+  std::fprintf(file, "%d %d %lu\n", cType, sqlType, static_cast<unsigned long>(columnSize));
+  std::fclose(file);
   return SQL_SUCCESS;
 }
 

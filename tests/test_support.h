@@ -95,4 +95,9 @@ std::string ServerFor(const std::filesystem::path& path);
 // A server argument whose database file does not exist.
 std::string MissingDatabaseServer();
 
+// Makes the locale `name` ("zh_TW.BIG5": territory, then charmap) loadable, compiling it with
+// localedef into a folder of this user's own, which LOCPATH then names, when the system lacks it.
+// A fatal test failure when it cannot be made.
+void EnsureLocale(const std::string& name);
+
 }  // namespace wardlink::testing

@@ -33,11 +33,12 @@ std::string Slurp(const std::filesystem::path& path) {
 class Tool : public ::testing::Test {
  protected:
   // `arguments` as a shell reads them; `input` on standard input.
-  ToolRun Run(const std::string& arguments, const std::string& input = "") const {
+  ToolRun Run(const std::string& arguments, const std::string& input = "",
+              const std::string& locale = "C") const {
     const auto folder = db_.path().parent_path();
     std::ofstream(folder / "in.txt") << input;
-    std::string command = "cd '" + folder.string() + "' && LC_ALL=C " + WARDLINK_TOOL + " " +
-                          arguments + " <in.txt >out.txt 2>err.txt";
+    std::string command = "cd '" + folder.string() + "' && LC_ALL=" + locale + " " + WARDLINK_TOOL +
+                          " " + arguments + " <in.txt >out.txt 2>err.txt";
     int wait = std::system(command.c_str());
     return {WIFEXITED(wait) ? WEXITSTATUS(wait) : -1, Slurp(folder / "out.txt"),
             Slurp(folder / "err.txt")};
@@ -178,6 +179,38 @@ TEST_F(Tool, BatchRunsEveryLineOrStopsAtTheFirstFailure) {
             "{\"line\":1,\"error\":\"ID: \\\"x\\\" is not an integer (decimal, optional "
             "sign, 32 bits)\"}\n{\"line\":2,\"export\":\"DeleteZhiYe\",\"result\":2,"
             "\"meaning\":\"ID not found\",\"buffers\":{},\"message\":\"\",\"warnings\":[]}\n");
+}
+
+TEST_F(Tool, BatchRefusesAFolderAndALineWithANulByte) {
+  ToolRun run = Run("batch .");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "wardlink: cannot read .: it is a folder\n");
+
+  using namespace std::string_literals;
+  run = Run("batch", "AddZhiYe " + Connection() + " Teach\0er 1 1\n"s + "AddZhiYe " + Connection() +
+                         " Nurse 2 2\n");
+  EXPECT_EQ(run.status, 2) << run.out << run.err;
+  EXPECT_EQ(run.out,
+            "1: error: the line holds a NUL byte, which no argument can carry\n"
+            "2: AddZhiYe -> 0 (done)\n");
+  EXPECT_EQ(db_.Count("Emr_ZhiYe"), 1);
+}
+
+// The help shows the short date form that is really read, with an example.
+TEST_F(Tool, HelpShowsTheShortDateFormThatIsRead) {
+  EXPECT_NE(Run("help AddVictim").out.find("here MM/dd/yy, e.g. 03/05/24 for 5 March 2024"),
+            std::string::npos);
+  ASSERT_NO_FATAL_FAILURE(EnsureLocale("zh_CN.UTF-8"));
+  const ToolRun run = Run("help AddVictim", "", "zh_CN.UTF-8");
+  EXPECT_NE(run.out.find("here yyyy/M/d, e.g. 2024/3/5 for 5 March 2024"), std::string::npos)
+      << run.out;
+}
+
+TEST_F(Tool, PrintsWhyATransactionRolledBack) {
+  db_.Exec("INSERT INTO Emr_Doc_Emr_InfoList (ZhuYuanNo) VALUES ('ZY1')");
+  ToolRun run = Run("call JiaoBan " + Connection() + " ZY1 doc01 'Dr Wang' '' '' 2024");
+  EXPECT_EQ(run.status, 14);
+  EXPECT_EQ(run.out, "result: 4 (rolled back): '2024' is not a valid date and time\n") << run.err;
 }
 
 TEST_F(Tool, EventsAndRecordShowAStay) {

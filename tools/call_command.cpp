@@ -236,6 +236,10 @@ int RunBatch(std::istream& in, bool json, bool stopOnFailure, std::ostream& out,
     int lineStatus = kExitDone;
     const std::string where = std::to_string(number);
     try {
+      // An argument ends at a NUL byte on its way to the library: the call would not be the one
+      // written.
+      if (content.find('\0') != std::string_view::npos)
+        throw UsageError("the line holds a NUL byte, which no argument can carry");
       CallRequest request = ParseCall(SplitArguments(content));
       std::vector<std::string> warnings =
           FallbackWarnings(*request.spec, request.arguments.values, settings);

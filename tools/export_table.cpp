@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "patients/record_query.h"
+#include "shared/conversions.h"
 #include "shared/regional_settings.h"
 #include "wardlink.h"
 
@@ -13,6 +14,14 @@ namespace {
 
 using Codes = std::map<int32_t, std::string>;
 using Form = ArgumentForm;
+
+// A date pattern as a person reads it: quoted text without its quotes.
+std::string ReadableForm(std::string_view pattern) {
+  std::string readable;
+  for (char c : pattern)
+    if (c != '"' && c != '\'') readable += c;
+  return readable;
+}
 
 std::string LastErrorMessage() {
   std::string message(static_cast<size_t>(WardLinkLastError(nullptr, 0)) + 1, '\0');
@@ -359,7 +368,8 @@ CallOutcome ExportSpec::Call(const CallArguments& arguments) const {
     if (arguments_[i].form == ArgumentForm::kInteger) Integer(arguments, i);
   }
   CallOutcome outcome = call_(*this, arguments);
-  if (outcome.result == 1 || outcome.result == -1) outcome.message = LastErrorMessage();
+  // Empty unless the call failed with 1, -1 or its rolled-back code.
+  if (outcome.result != 0) outcome.message = LastErrorMessage();
   return outcome;
 }
 
@@ -389,18 +399,24 @@ std::string DescribeForm(ArgumentForm form) {
     case Form::kDischargeDate:
       return "text: digits yyyyMMddHHmmss (20240310103000); missing date digits take today's, "
              "missing time digits 0; an impossible date fails the call";
-    case Form::kRecordDate:
+    case Form::kRecordDate: {
+      const RegionalSettings settings = EnvironmentRegionalSettings();
       return "text: a date in the short date form of the regional settings (LC_TIME; here " +
-             EnvironmentRegionalSettings().shortDateFormat +
-             "); any other text, the empty one included, stores the current time";
+             ReadableForm(settings.shortDateFormat) + ", e.g. " +
+             FormatDatePattern(settings.shortDateFormat, DateTime{2024, 3, 5, 0, 0, 0, 0},
+                               settings) +
+             " for 5 March 2024); any other text, the empty one included, stores the current "
+             "time";
+    }
     case Form::kRecordNumber:
       return "text: an integer (decimal, or hexadecimal after $, x or 0x; leading blanks and a "
              "sign allowed); any other text stores 0";
     case Form::kRecordCount:
       return "text: an integer as above; any other text stores 1";
     case Form::kRecordUnitId:
-      return "text holding an integer, converted by the database; any other text fails the "
-             "statement";
+      return "text holding an integer, converted by the database as SQL Server converts varchar "
+             "to int (blanks around, a sign, decimal digits, 32 bits; blanks only give 0); any "
+             "other text (3.0, 1e2) fails the statement and the call rolls back";
   }
   return "text";
 }

@@ -45,7 +45,7 @@ struct CallArguments {
 };
 
 // What one call of an export gave back: the result code, the buffers it filled, and the library's
-// message for 1 and -1.
+// message for 1, -1 and a rolled-back code.
 struct CallOutcome {
   int32_t result = 0;
   std::vector<std::pair<std::string, std::string>> buffers;  // name, text

@@ -4,6 +4,7 @@
 
 #include "wardlink.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <stdexcept>
@@ -35,8 +36,8 @@ Commands:
          file; "file:" URIs and ":memory:" are refused)
   call [--json] EXPORT SERVER LOGIN PASSWORD ARGUMENTS...
          call one export; print its result with its meaning, every buffer it filled and, for
-         results 1 and -1, the reason; warn on stderr when a date or number text of the stay
-         record would be replaced by its default
+         1, -1 and a rolled-back code, the reason; warn on stderr when a date or number text
+         of the stay record would be replaced by its default
   batch [--json] [--stop-on-failure] [FILE]
          calls read one a line from FILE (or standard input when FILE is - or missing), with the
          arguments of `call` after the word call; `#` starts a comment line; one result line
@@ -176,6 +177,12 @@ int Batch(std::vector<std::string> args) {
     }
   }
   if (file.empty() || file == "-") return RunBatch(std::cin, json, stop, std::cout, std::cerr);
+  std::error_code ignored;
+  if (std::filesystem::is_directory(file, ignored)) {
+    // A folder opens as a stream that reads nothing: the batch would do nothing and succeed.
+    std::cerr << "wardlink: cannot read " << file << ": it is a folder\n";
+    return kExitToolFailed;
+  }
   std::ifstream in(file);
   if (!in) {
     std::cerr << "wardlink: cannot read " << file << '\n';

@@ -7,24 +7,24 @@ BEGIN TRANSACTION;
 CREATE TABLE dbo.Emr_Unit (
   ID int NOT NULL,
   UnitTypeID int NULL,
-  UnitName nvarchar(4000) NULL,
-  Memo nvarchar(4000) NULL,
+  UnitName varchar(8000) NULL,
+  Memo varchar(8000) NULL,
   CONSTRAINT UQ_Emr_Unit UNIQUE (ID)
 );
 CREATE TABLE dbo.Emr_User (
-  UserID nvarchar(255) NOT NULL,
-  Pwd nvarchar(4000) NULL,
-  UserName nvarchar(4000) NULL,
+  UserID varchar(255) NOT NULL,
+  Pwd varchar(8000) NULL,
+  UserName varchar(8000) NULL,
   UnitID int NULL,
   TempType int NULL,
-  ZhiCheng nvarchar(4000) NULL,
+  ZhiCheng varchar(8000) NULL,
   CONSTRAINT UQ_Emr_User UNIQUE (UserID)
 );
 CREATE INDEX Emr_User_Lookup ON dbo.Emr_User (UnitID);
 CREATE TABLE dbo.Emr_illArea (
   UnitID int NULL,
   ID int NOT NULL,
-  iaName nvarchar(4000) NULL,
+  iaName varchar(8000) NULL,
   CONSTRAINT UQ_Emr_illArea UNIQUE (ID)
 );
 CREATE INDEX Emr_illArea_Lookup ON dbo.Emr_illArea (UnitID);
@@ -32,44 +32,44 @@ CREATE TABLE dbo.Emr_IllBed (
   UnitID int NULL,
   illAreaID int NULL,
   ID int NOT NULL,
-  ibName nvarchar(4000) NULL,
+  ibName varchar(8000) NULL,
   CONSTRAINT UQ_Emr_IllBed UNIQUE (ID)
 );
 CREATE TABLE dbo.Emr_ZhiYe (
   ID int NOT NULL,
   theOrder int NULL,
-  ZhiYe nvarchar(4000) NULL,
+  ZhiYe varchar(8000) NULL,
   CONSTRAINT UQ_Emr_ZhiYe UNIQUE (ID)
 );
 CREATE TABLE dbo.Emr_HunYin (
   ID int NOT NULL,
   theOrder int NULL,
-  HunYin nvarchar(4000) NULL,
+  HunYin varchar(8000) NULL,
   CONSTRAINT UQ_Emr_HunYin UNIQUE (ID)
 );
 CREATE TABLE dbo.Emr_InHospType (
   ID int NOT NULL,
   theOrder int NULL,
-  InHospType nvarchar(4000) NULL,
+  InHospType varchar(8000) NULL,
   CONSTRAINT UQ_Emr_InHospType UNIQUE (ID)
 );
 CREATE TABLE dbo.Emr_YiBaoLeiXing (
   ID int NOT NULL,
   theOrder int NULL,
-  YiBaoLeiXing nvarchar(4000) NULL,
+  YiBaoLeiXing varchar(8000) NULL,
   CONSTRAINT UQ_Emr_YiBaoLeiXing UNIQUE (ID)
 );
 CREATE TABLE dbo.Emr_CertificateType (
   ID int NOT NULL,
   theOrder int NULL,
-  CertificateType nvarchar(4000) NULL,
+  CertificateType varchar(8000) NULL,
   CONSTRAINT UQ_Emr_CertificateType UNIQUE (ID)
 );
 CREATE TABLE dbo.Emr_YiShengZhiCheng (
-  ZhiCheng nvarchar(4000) NULL
+  ZhiCheng varchar(8000) NULL
 );
 CREATE TABLE dbo.Emr_BingQingMiaoShu (
-  BingQingMiaoShu nvarchar(4000) NULL
+  BingQingMiaoShu varchar(8000) NULL
 );
 CREATE TABLE dbo.EMR_FORMATDATETYPE (
   ID int NOT NULL,
@@ -79,55 +79,55 @@ CREATE TABLE dbo.EMR_FORMATDATETYPE (
 CREATE TABLE dbo.EMR_FORMATDATE (
   FormatDateTypeID int NULL,
   UserDefault int NULL,
-  FormatDateTime_Show nvarchar(4000) NULL,
-  FormatDateTime_Input nvarchar(4000) NULL
+  FormatDateTime_Show varchar(8000) NULL,
+  FormatDateTime_Input varchar(8000) NULL
 );
 CREATE TABLE dbo.Emr_Doc_Emr_InfoList (
-  ZhuYuanNo nvarchar(255) NOT NULL,
-  PeopleName nvarchar(4000) NULL,
-  BingAnHao nvarchar(4000) NULL,
-  CertificateType nvarchar(4000) NULL,
-  CertificateCode nvarchar(4000) NULL,
+  ZhuYuanNo varchar(255) NOT NULL,
+  PeopleName varchar(8000) NULL,
+  BingAnHao varchar(8000) NULL,
+  CertificateType varchar(8000) NULL,
+  CertificateCode varchar(8000) NULL,
   GuiDangND int NULL CONSTRAINT DF_Emr_Doc_Emr_InfoList_GuiDangND DEFAULT 0,
   CONSTRAINT UQ_Emr_Doc_Emr_InfoList UNIQUE (ZhuYuanNo)
 );
 CREATE TABLE dbo.Emr_Doc_Emr_Info (
-  ZhuYuanNo nvarchar(255) NOT NULL,
-  PeopleName nvarchar(4000) NULL,
-  UnitName nvarchar(4000) NULL,
-  MainMgrDoctorUid nvarchar(4000) NULL,
-  MainMgrDoctorName nvarchar(4000) NULL,
-  HelperUidList nvarchar(4000) NULL,
-  HelperNameList nvarchar(4000) NULL,
-  Danwei nvarchar(4000) NULL,
-  ZhiYe nvarchar(4000) NULL,
-  Sex nvarchar(4000) NULL,
-  MinZu nvarchar(4000) NULL,
-  Address nvarchar(4000) NULL,
-  HunYin nvarchar(4000) NULL,
-  JiGuan nvarchar(4000) NULL,
-  PostCode nvarchar(4000) NULL,
-  YiBaoLeiXing nvarchar(4000) NULL,
-  BingAnHao nvarchar(4000) NULL,
-  MenZhenNo nvarchar(4000) NULL,
-  BingQu nvarchar(4000) NULL,
-  ChuangHao nvarchar(4000) NULL,
-  BingShiSayer nvarchar(4000) NULL,
-  KeKaoChengDu nvarchar(4000) NULL,
-  ZhuYuanLeiBie nvarchar(4000) NULL,
-  RuYuanShiBingQing nvarchar(4000) NULL,
-  FaBingJieQi nvarchar(4000) NULL,
-  CertificateType nvarchar(4000) NULL,
-  CertificateCode nvarchar(4000) NULL,
-  ZhuZhiYiShengUID nvarchar(4000) NULL,
-  ZhuZhiYiShengName nvarchar(4000) NULL,
-  RuYuanZhenDuan nvarchar(4000) NULL,
-  LianXiRenXingMing nvarchar(4000) NULL,
-  GuanXi nvarchar(4000) NULL,
-  LianXiRenDianHua nvarchar(4000) NULL,
-  LianXiRenZhuZhi nvarchar(4000) NULL,
-  LianXiRenYouBian nvarchar(4000) NULL,
-  Memo nvarchar(4000) NULL,
+  ZhuYuanNo varchar(255) NOT NULL,
+  PeopleName varchar(8000) NULL,
+  UnitName varchar(8000) NULL,
+  MainMgrDoctorUid varchar(8000) NULL,
+  MainMgrDoctorName varchar(8000) NULL,
+  HelperUidList varchar(8000) NULL,
+  HelperNameList varchar(8000) NULL,
+  Danwei varchar(8000) NULL,
+  ZhiYe varchar(8000) NULL,
+  Sex varchar(8000) NULL,
+  MinZu varchar(8000) NULL,
+  Address varchar(8000) NULL,
+  HunYin varchar(8000) NULL,
+  JiGuan varchar(8000) NULL,
+  PostCode varchar(8000) NULL,
+  YiBaoLeiXing varchar(8000) NULL,
+  BingAnHao varchar(8000) NULL,
+  MenZhenNo varchar(8000) NULL,
+  BingQu varchar(8000) NULL,
+  ChuangHao varchar(8000) NULL,
+  BingShiSayer varchar(8000) NULL,
+  KeKaoChengDu varchar(8000) NULL,
+  ZhuYuanLeiBie varchar(8000) NULL,
+  RuYuanShiBingQing varchar(8000) NULL,
+  FaBingJieQi varchar(8000) NULL,
+  CertificateType varchar(8000) NULL,
+  CertificateCode varchar(8000) NULL,
+  ZhuZhiYiShengUID varchar(8000) NULL,
+  ZhuZhiYiShengName varchar(8000) NULL,
+  RuYuanZhenDuan varchar(8000) NULL,
+  LianXiRenXingMing varchar(8000) NULL,
+  GuanXi varchar(8000) NULL,
+  LianXiRenDianHua varchar(8000) NULL,
+  LianXiRenZhuZhi varchar(8000) NULL,
+  LianXiRenYouBian varchar(8000) NULL,
+  Memo varchar(8000) NULL,
   UnitID int NULL,
   NianLing_Sui int NULL,
   NianLing_Yue int NULL,
@@ -136,73 +136,73 @@ CREATE TABLE dbo.Emr_Doc_Emr_Info (
   F_Age float NULL,
   RuYuanDate datetime2(3) NULL,
   BingShiCaiJiDate datetime2(3) NULL,
-  RuYuanDate_Str nvarchar(4000) NULL,
-  RuYuanDate_InputMode nvarchar(4000) NULL,
-  BingShiCaiJiDate_Str nvarchar(4000) NULL,
-  BingShiCaiJiDate_InputMode nvarchar(4000) NULL,
+  RuYuanDate_Str varchar(8000) NULL,
+  RuYuanDate_InputMode varchar(8000) NULL,
+  BingShiCaiJiDate_Str varchar(8000) NULL,
+  BingShiCaiJiDate_InputMode varchar(8000) NULL,
   PeopleEmrStateID int NULL,
   TagReciveUnitID int NULL,
-  TagReciveDoctorUid nvarchar(4000) NULL,
+  TagReciveDoctorUid varchar(8000) NULL,
   ChuYuanDate datetime2(3) NULL,
-  ChuYuanZhenDuan nvarchar(4000) NULL,
-  ZhiLiaoChuLi nvarchar(4000) NULL,
-  ZhiLiaoJieGuo nvarchar(4000) NULL,
-  ShangKouYuHe nvarchar(4000) NULL,
+  ChuYuanZhenDuan varchar(8000) NULL,
+  ZhiLiaoChuLi varchar(8000) NULL,
+  ZhiLiaoJieGuo varchar(8000) NULL,
+  ShangKouYuHe varchar(8000) NULL,
   CONSTRAINT UQ_Emr_Doc_Emr_Info UNIQUE (ZhuYuanNo)
 );
 CREATE INDEX Emr_Doc_Emr_Info_Lookup ON dbo.Emr_Doc_Emr_Info (UnitID);
 CREATE TABLE dbo.Emr_Doc_Emr_Event (
-  ZhuYuanNo nvarchar(255) NULL,
+  ZhuYuanNo varchar(255) NULL,
   SequenceNumber int NULL,
-  EventCode nvarchar(4000) NULL,
+  EventCode varchar(8000) NULL,
   EventDate datetime2(3) NULL,
-  Memo nvarchar(4000) NULL
+  Memo varchar(8000) NULL
 );
 CREATE UNIQUE INDEX Emr_Doc_Emr_Event_Lookup ON dbo.Emr_Doc_Emr_Event (ZhuYuanNo, SequenceNumber);
 CREATE TABLE dbo.Emr_Doc_Emr_StateInfo (
-  ZhuYuanNo nvarchar(255) NULL,
+  ZhuYuanNo varchar(255) NULL,
   SequenceNumber int NULL,
-  BingQingMiaoShu nvarchar(4000) NULL,
+  BingQingMiaoShu varchar(8000) NULL,
   BeginDate datetime2(3) NULL,
-  Memo nvarchar(4000) NULL
+  Memo varchar(8000) NULL
 );
 CREATE INDEX Emr_Doc_Emr_StateInfo_Lookup ON dbo.Emr_Doc_Emr_StateInfo (ZhuYuanNo);
 CREATE TABLE dbo.Emr_Doc_Emr (
-  ZhuYuanNo nvarchar(255) NULL
+  ZhuYuanNo varchar(255) NULL
 );
 CREATE INDEX Emr_Doc_Emr_Lookup ON dbo.Emr_Doc_Emr (ZhuYuanNo);
 CREATE TABLE dbo.Emr_Doc_Emr_FB (
-  ZhuYuanNo nvarchar(255) NULL
+  ZhuYuanNo varchar(255) NULL
 );
 CREATE INDEX Emr_Doc_Emr_FB_Lookup ON dbo.Emr_Doc_Emr_FB (ZhuYuanNo);
 CREATE TABLE dbo.Emr_Doc_FuJian (
-  ZhuYuanNo nvarchar(255) NULL
+  ZhuYuanNo varchar(255) NULL
 );
 CREATE INDEX Emr_Doc_FuJian_Lookup ON dbo.Emr_Doc_FuJian (ZhuYuanNo);
 CREATE TABLE dbo.Emr_BingLiPingFen (
-  ZhuYuanNo nvarchar(255) NULL
+  ZhuYuanNo varchar(255) NULL
 );
 CREATE INDEX Emr_BingLiPingFen_Lookup ON dbo.Emr_BingLiPingFen (ZhuYuanNo);
 CREATE TABLE dbo.Emr_DocStruct (
-  ZhuYuanNo nvarchar(255) NULL
+  ZhuYuanNo varchar(255) NULL
 );
 CREATE INDEX Emr_DocStruct_Lookup ON dbo.Emr_DocStruct (ZhuYuanNo);
 CREATE TABLE dbo.Emr_Doc_TiWen (
-  ZhuYuanNo nvarchar(255) NULL
+  ZhuYuanNo varchar(255) NULL
 );
 CREATE INDEX Emr_Doc_TiWen_Lookup ON dbo.Emr_Doc_TiWen (ZhuYuanNo);
 CREATE TABLE dbo.Emr_BingLiJianKong (
-  ZhuYuanNo nvarchar(255) NULL
+  ZhuYuanNo varchar(255) NULL
 );
 CREATE INDEX Emr_BingLiJianKong_Lookup ON dbo.Emr_BingLiJianKong (ZhuYuanNo);
 CREATE TABLE dbo.EMR_CHAKANBINGLIAPPLY_Fb (
-  ZhuYuanNo nvarchar(255) NULL
+  ZhuYuanNo varchar(255) NULL
 );
 CREATE INDEX EMR_CHAKANBINGLIAPPLY_Fb_Lookup ON dbo.EMR_CHAKANBINGLIAPPLY_Fb (ZhuYuanNo);
 CREATE TABLE dbo.Emr_SimpleClient_Change (
-  ZhuYuanNo nvarchar(255) NULL
+  ZhuYuanNo varchar(255) NULL
 );
 CREATE INDEX Emr_SimpleClient_Change_Lookup ON dbo.Emr_SimpleClient_Change (ZhuYuanNo);
 INSERT INTO dbo.EMR_FORMATDATETYPE (ID, UserDefault) VALUES (1, 1);
-INSERT INTO dbo.EMR_FORMATDATE (FormatDateTypeID, UserDefault, FormatDateTime_Show, FormatDateTime_Input) VALUES (1, 1, N'yyyy-MM-dd HH:mm', N'yyyy-MM-dd HH:mm');
+INSERT INTO dbo.EMR_FORMATDATE (FormatDateTypeID, UserDefault, FormatDateTime_Show, FormatDateTime_Input) VALUES (1, 1, 'yyyy-MM-dd HH:mm', 'yyyy-MM-dd HH:mm');
 COMMIT TRANSACTION;

@@ -249,13 +249,7 @@ std::vector<Export> Exports() {
   Args victim = {"", ""};
   const VictimArgs record("V1");
   victim.insert(victim.end(), record.texts.begin(), record.texts.end());
-  std::set<size_t> victimDates = {kRuYuanDate + 2, kBingShiCaiJiDate + 2};
-  // Where the library cannot read the locale's own short date form back (GBK: the date separator
-  // is taken as the first byte of a two-byte character), every admission date reads as the clock.
-  const DateTime never{1, 1, 1, 0, 0, 0, 0};
-  if (ParseHostDate(record[kRuYuanDate], EnvironmentRegionalSettings(), never) == never) {
-    for (size_t i = 0; i < victim.size(); ++i) victimDates.insert(i);
-  }
+  const std::set<size_t> victimDates = {kRuYuanDate + 2, kBingShiCaiJiDate + 2};
   exports.push_back({"AddVictim",
                      victim,
                      [](const char* s, const Args& a) {
@@ -316,42 +310,11 @@ const std::vector<Hostile>& HostileTexts() {
   return kTexts;
 }
 
-// glibc 2.36 loses the search path it builds from LOCPATH in every newlocale call (the library
-// loads the host's locale on each call); not a leak of the library's own.
-// NOLINTNEXTLINE(bugprone-reserved-identifier): the name the leak checker looks for
-extern "C" const char* __lsan_default_suppressions() { return "leak:__argz_add_sep\n"; }
-
 struct HostLocale {
   const char* name;
   bool gbk;
 };
 const HostLocale kLocales[] = {{"C", false}, {"C.UTF-8", false}, {"zh_CN.GBK", true}};
-
-// Makes `name` loadable, compiling it into a folder of this user's own when the system lacks it.
-void EnsureLocale(const char* name) {
-  auto loadable = [&] {
-    locale_t locale = newlocale(LC_ALL_MASK, name, static_cast<locale_t>(nullptr));
-    if (locale != static_cast<locale_t>(nullptr)) freelocale(locale);
-    return locale != static_cast<locale_t>(nullptr);
-  };
-  if (loadable()) return;
-  const auto folder =
-      std::filesystem::temp_directory_path() / ("wardlink-locales-" + std::to_string(getuid()));
-  std::filesystem::create_directories(folder);
-  if (!std::filesystem::exists(folder / name)) {
-    // Compiled aside and renamed into place, so that suites running at once never see half a
-    // locale.
-    const auto aside = folder / (std::string(name) + "." + std::to_string(getpid()));
-    const std::string command =
-        "localedef -c -i zh_CN -f GBK " + aside.string() + " >/dev/null 2>&1";
-    [[maybe_unused]] int ignored = std::system(command.c_str());
-    std::error_code taken;  // another suite was first
-    std::filesystem::rename(aside, folder / name, taken);
-    std::filesystem::remove_all(aside, taken);
-  }
-  setenv("LOCPATH", folder.c_str(), 1);
-  ASSERT_TRUE(loadable()) << name << " cannot be created with localedef";
-}
 
 struct Outcome {
   int32_t code;
