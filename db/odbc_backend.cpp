@@ -15,27 +15,36 @@ namespace wardlink {
 
 namespace {
 
-// The diagnostic records of a handle, each as "[SQLSTATE] message".
-std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle, const DriverText& text) {
-  std::string joined;
-  if (handle == SQL_NULL_HANDLE) return joined;
+// The diagnostic records of a handle: for people each as "[SQLSTATE] message", for the library
+// their codes.
+struct Diagnostics {
+  std::string message;
+  DbErrorCodes codes;
+};
+
+Diagnostics ReadDiagnostics(SQLSMALLINT type, SQLHANDLE handle, const DriverText& text) {
+  Diagnostics read;
+  if (handle == SQL_NULL_HANDLE) return read;
   for (SQLSMALLINT record = 1;; ++record) {
-    std::optional<std::string> diagnostic = OdbcDiagnostic(type, handle, record, text);
+    std::optional<OdbcRecord> diagnostic = OdbcDiagnostic(type, handle, record, text);
     if (!diagnostic) break;
-    if (!joined.empty()) joined += "; ";
-    joined += *diagnostic;
+    if (!read.message.empty()) read.message += "; ";
+    read.message += "[" + diagnostic->sqlState + "] " + diagnostic->message;
+    if (read.codes.sqlStates.empty()) read.codes.nativeError = diagnostic->nativeError;
+    read.codes.sqlStates.push_back(std::move(diagnostic->sqlState));
   }
-  return joined;
+  return read;
 }
 
 // The one checker every driver call goes through.
 void Check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle, std::string_view what,
            const DriverText* text = nullptr) {
   if (SQL_SUCCEEDED(rc)) return;
-  std::string message =
-      text != nullptr ? Diagnostics(type, handle, *text) : Diagnostics(type, handle, DriverText());
-  if (message.empty()) message = "no diagnostics (return code " + std::to_string(rc) + ")";
-  throw DbError(std::string(what) + " failed: ", message);
+  Diagnostics read =
+      text != nullptr ? ReadDiagnostics(type, handle, *text) : ReadDiagnostics(type, handle, {});
+  if (read.message.empty())
+    read.message = "no diagnostics (return code " + std::to_string(rc) + ")";
+  throw DbError(std::string(what) + " failed: ", read.message, std::move(read.codes));
 }
 
 template <SQLSMALLINT Type>
@@ -112,14 +121,17 @@ bool IsDateTimeType(SQLSMALLINT type) {
 
 // What a failed connection step means, from the SQLSTATEs of its diagnostics, for the reason a
 // host reads after result 1. A refused login also reports "unable to connect": it goes first.
-std::string_view ConnectFailureKind(std::string_view diagnostics) {
+std::string_view ConnectFailureKind(const DbErrorCodes& codes) {
   auto has = [&](std::string_view state) {
-    return diagnostics.find("[" + std::string(state) + "]") != std::string_view::npos;
+    for (const std::string& each : codes.sqlStates)
+      if (each == state) return true;
+    return false;
   };
   if (has("28000")) return "login refused";
-  // unixODBC reports a driver library it cannot load as a warning (01000) only.
-  if (has("IM002") || has("IM003") || has("IM004") ||
-      diagnostics.find("Can't open lib") != std::string_view::npos)
+  // unixODBC reports a driver library it cannot load with a general warning (01000) alone.
+  bool onlyWarnings = !codes.sqlStates.empty();
+  for (const std::string& each : codes.sqlStates) onlyWarnings = onlyWarnings && each == "01000";
+  if (has("IM002") || has("IM003") || has("IM004") || onlyWarnings)
     return "driver or DSN not found";
   if (has("08001") || has("08S01") || has("HYT00") || has("HYT01")) return "server unreachable";
   if (has("08004")) return "connection refused by the server";
@@ -144,8 +156,9 @@ class Session {
     SetLoginTimeout(connection);
     SQLRETURN rc = OdbcDriverConnect(connection, DriverText(), connectionString);
     if (!SQL_SUCCEEDED(rc)) {
-      std::string message = Diagnostics(SQL_HANDLE_DBC, connection, DriverText());
-      throw DbError(std::string(ConnectFailureKind(message)) + ": ", message);
+      Diagnostics read = ReadDiagnostics(SQL_HANDLE_DBC, connection, DriverText());
+      std::string kind(ConnectFailureKind(read.codes));
+      throw DbError(kind + ": ", read.message, std::move(read.codes));
     }
   }
   ~Session() { SQLDisconnect(connection_); }

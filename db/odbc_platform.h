@@ -43,9 +43,14 @@ SQLRETURN OdbcPrepare(SQLHSTMT statement, const DriverText& text, std::string_vi
 // Runs a text once, unprepared: the transaction steps that a driver takes as statements.
 SQLRETURN OdbcExecuteDirect(SQLHSTMT statement, const DriverText& text,
                             std::string_view statementText);
-// One diagnostic record as "[SQLSTATE] message"; nothing when there is no such record.
-std::optional<std::string> OdbcDiagnostic(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record,
-                                          const DriverText& text);
+// One diagnostic record; nothing when there is no such record.
+struct OdbcRecord {
+  std::string sqlState;
+  int nativeError = 0;
+  std::string message;  // in the host's code page
+};
+std::optional<OdbcRecord> OdbcDiagnostic(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record,
+                                         const DriverText& text);
 SQLRETURN OdbcDescribeColumn(SQLHSTMT statement, SQLUSMALLINT column, const DriverText& text,
                              std::string& name, SQLSMALLINT& type, SQLSMALLINT& digits);
 SQLRETURN OdbcInfoText(SQLHDBC connection, SQLUSMALLINT info, const DriverText& text,

@@ -57,8 +57,8 @@ SQLRETURN OdbcExecuteDirect(SQLHSTMT statement, const DriverText& text,
   return SQLExecDirect(statement, Chars(driverText), static_cast<SQLINTEGER>(driverText.size()));
 }
 
-std::optional<std::string> OdbcDiagnostic(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record,
-                                          const DriverText& text) {
+std::optional<OdbcRecord> OdbcDiagnostic(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record,
+                                         const DriverText& text) {
   std::array<SQLCHAR, SQL_SQLSTATE_SIZE + 1> state{};
   SQLINTEGER nativeError = 0;
   std::string message(SQL_MAX_MESSAGE_LENGTH, '\0');
@@ -67,8 +67,8 @@ std::optional<std::string> OdbcDiagnostic(SQLSMALLINT type, SQLHANDLE handle, SQ
                                static_cast<SQLSMALLINT>(message.size()), &length);
   if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) return std::nullopt;
   message.resize(std::min<size_t>(static_cast<size_t>(length), message.size() - 1));
-  return "[" + std::string(reinterpret_cast<const char*>(state.data())) + "] " +
-         text.FromDriver(message);
+  return OdbcRecord{reinterpret_cast<const char*>(state.data()), static_cast<int>(nativeError),
+                    text.FromDriver(message)};
 }
 
 SQLRETURN OdbcDescribeColumn(SQLHSTMT statement, SQLUSMALLINT column, const DriverText& text,

@@ -81,8 +81,8 @@ SQLRETURN OdbcExecuteDirect(SQLHSTMT statement, const DriverText& text,
                         static_cast<SQLINTEGER>(wide.size() / kDriverCharSize));
 }
 
-std::optional<std::string> OdbcDiagnostic(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record,
-                                          const DriverText& text) {
+std::optional<OdbcRecord> OdbcDiagnostic(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record,
+                                         const DriverText& text) {
   std::u16string state(SQL_SQLSTATE_SIZE + 1, u'\0');
   SQLINTEGER nativeError = 0;
   std::u16string message(SQL_MAX_MESSAGE_LENGTH, u'\0');
@@ -92,9 +92,9 @@ std::optional<std::string> OdbcDiagnostic(SQLSMALLINT type, SQLHANDLE handle, SQ
   if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) return std::nullopt;
   state.resize(SQL_SQLSTATE_SIZE);
   message = Truncated(std::move(message), length);
-  return "[" + Utf16ToUtf8(state) + "] " +
-         text.FromDriver(
-             {reinterpret_cast<const char*>(message.data()), message.size() * sizeof(char16_t)});
+  return OdbcRecord{Utf16ToUtf8(state), static_cast<int>(nativeError),
+                    text.FromDriver({reinterpret_cast<const char*>(message.data()),
+                                     message.size() * sizeof(char16_t)})};
 }
 
 SQLRETURN OdbcDescribeColumn(SQLHSTMT statement, SQLUSMALLINT column, const DriverText& text,

@@ -43,7 +43,6 @@ class SqliteBackend final : public DbBackend {
   explicit SqliteBackend(DatabaseHandle db) : db_(std::move(db)) {}
 
   Dialect dialect() const override { return Dialect::kSqlite; }
-  int LastErrorCode() const { return sqlite3_errcode(db_.get()); }
 
   ResultSet Query(const std::string& text, const std::vector<DbValue>& parameters) override {
     Statement statement(Prepare(text, parameters));
@@ -76,12 +75,17 @@ class SqliteBackend final : public DbBackend {
     if (sqlite3_exec(db_.get(), text, nullptr, nullptr, &message) != SQLITE_OK) {
       std::string error = message != nullptr ? message : sqlite3_errmsg(db_.get());
       sqlite3_free(message);
-      throw DbError(converter_.FromUtf8(error));
+      throw DbError("", converter_.FromUtf8(error), Codes());
     }
   }
 
  private:
-  [[noreturn]] void Fail() const { throw DbError(converter_.FromUtf8(sqlite3_errmsg(db_.get()))); }
+  [[noreturn]] void Fail() const {
+    throw DbError("", converter_.FromUtf8(sqlite3_errmsg(db_.get())), Codes());
+  }
+  DbErrorCodes Codes() const {
+    return {{}, sqlite3_system_errno(db_.get()), sqlite3_extended_errcode(db_.get())};
+  }
 
   // The statement in use, reset (and its values dropped) when the run ends, so that it holds no
   // lock and points at no freed text.
@@ -278,8 +282,8 @@ std::unique_ptr<DbBackend> OpenSqliteBackend(const std::string& path) {
     backend->Run("PRAGMA synchronous=FULL");
     backend->Run("SELECT count(*) FROM sqlite_master");
   } catch (const DbError& error) {
-    throw DbError(std::string(OpenFailureKind(backend->LastErrorCode())) + path + ": ",
-                  error.what());
+    throw DbError(std::string(OpenFailureKind(error.codes().resultCode)) + path + ": ",
+                  error.what(), error.codes());
   }
   return backend;
 }

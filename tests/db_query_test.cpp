@@ -1,6 +1,7 @@
 // The query and connection over the embedded database: binding, column reads, NULLs, texts in the
 // host's code page, transactions.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <cstdlib>
 #include <optional>
@@ -82,6 +83,23 @@ TEST_F(DbQueryTest, ParameterMistakesRaise) {
   query_.BindInteger("id", 4);  // binds both markers
   EXPECT_NO_THROW(query_.RunQuery());
   EXPECT_THROW(query_.BindDateTime("ID", DateTime{2008, 2, 30}), DbError);
+}
+
+// A failure carries the database's code beside its words: here SQLite's extended result code.
+TEST_F(DbQueryTest, FailuresCarryTheDatabasesCode) {
+  if (TestBackendIsOdbc()) GTEST_SKIP() << "the ODBC codes are SQLSTATEs (odbc_backend_test)";
+  DbQuery& query = query_;
+  const std::string insert =
+      "Insert Into Emr_Unit (ID, UnitTypeID, UnitName, Memo) Values (5, 1, 'a', '')";
+  query.SetStatement(insert);
+  query.RunCommand();
+  query.SetStatement(insert);
+  try {
+    query.RunCommand();
+    FAIL() << "no error";
+  } catch (const DbError& error) {
+    EXPECT_EQ(error.codes().resultCode, SQLITE_CONSTRAINT_UNIQUE) << error.what();
+  }
 }
 
 TEST_F(DbQueryTest, OneStatementPerText) {

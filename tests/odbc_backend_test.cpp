@@ -295,6 +295,9 @@ TEST_F(OdbcBackendTest, FailuresCarryTheSqlstateAndTheDatabasesMessage) {
   } catch (const DbError& error) {
     EXPECT_TRUE(std::regex_search(error.what(), std::regex(R"(\[[0-9A-Z]{5}\] .*NoSuchColumn)")))
         << error.what();
+    // The codes, for the library: the SQLSTATE of each record.
+    ASSERT_FALSE(error.codes().sqlStates.empty());
+    EXPECT_TRUE(error.HasSqlState("HY000")) << error.what();
   }
   // A data-changing statement fails at execution; the first row stays alone.
   Run(query, "Insert Into Emr_Unit (ID, UnitTypeID, UnitName, Memo) Values (5, 1, 'a', '')");
