@@ -93,8 +93,8 @@ size_t NextStart(std::string_view text, size_t pos, bool rewriteForSqlite) {
 // Where the parameter name that starts at `pos` ends.
 size_t ParameterNameEnd(std::string_view text, size_t pos) {
   return FindMarked(text, pos, [](uint64_t w) {
-    return BytesEqual(w, ' ') | BytesEqual(w, '\r') | BytesEqual(w, '\n') | BytesEqual(w, ',') |
-           BytesEqual(w, ';') | BytesEqual(w, ')');
+    return BytesEqual(w, ' ') | BytesEqual(w, '\t') | BytesEqual(w, '\r') | BytesEqual(w, '\n') |
+           BytesEqual(w, ',') | BytesEqual(w, ';') | BytesEqual(w, ')');
   });
 }
 

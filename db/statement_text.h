@@ -23,8 +23,8 @@ struct ParsedStatement {
   std::vector<std::string> parameters;
 };
 
-// A colon followed by a name marks a parameter; the name ends before a blank, a line break, ",",
-// ";", ")" or the end of the text. A colon inside a quoted literal is plain text.
+// A colon followed by a name marks a parameter; the name ends before a blank (space or tab), a line
+// break, ",", ";", ")" or the end of the text. A colon inside a quoted literal is plain text.
 ParsedStatement ParseNamedParameters(std::string_view text);
 
 // The two rewrites SQLite needs, outside quoted literals only: "Delete T Where" gains "From", and

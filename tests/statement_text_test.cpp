@@ -22,9 +22,11 @@ TEST(QuotedLiteral, DoublesQuotesAndWraps) {
 }
 
 TEST(NamedParameters, ANameEndsAtEachDelimiter) {
-  auto parsed = ParseNamedParameters("a=:One b=:Two\nc=:Three\r\nd=:Four,:Five;:Six):Seven");
-  EXPECT_EQ(parsed.parameters, (Names{"One", "Two", "Three", "Four", "Five", "Six", "Seven"}));
-  EXPECT_EQ(parsed.text, "a=? b=?\nc=?\r\nd=?,?;?)?");
+  auto parsed =
+      ParseNamedParameters("a=:One b=:Two\nc=:Three\r\nd=:Four,:Five;:Six):Seven\t:Eight");
+  EXPECT_EQ(parsed.parameters,
+            (Names{"One", "Two", "Three", "Four", "Five", "Six", "Seven", "Eight"}));
+  EXPECT_EQ(parsed.text, "a=? b=?\nc=?\r\nd=?,?;?)?\t?");
 }
 
 TEST(NamedParameters, OtherCharactersBelongToTheName) {
@@ -98,7 +100,7 @@ TEST(SqliteRewrite, OnePassEqualsParsingThenRewriting) {
 // agree at every alignment, on texts long enough to cross many words.
 std::string ReferenceScan(std::string_view text, Names& names) {
   auto endsName = [](char c) {
-    return std::string_view(" \r\n,;)").find(c) != std::string_view::npos;
+    return std::string_view(" \t\r\n,;)").find(c) != std::string_view::npos;
   };
   auto word = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
   auto wordAt = [&](size_t pos, std::string_view lower) {

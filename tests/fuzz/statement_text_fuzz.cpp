@@ -37,7 +37,7 @@ std::string WithLiteral(std::string text, std::string_view literal) {
 }
 
 bool EndsName(char c) {
-  return c == ' ' || c == '\r' || c == '\n' || c == ',' || c == ';' || c == ')';
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ',' || c == ';' || c == ')';
 }
 
 // Reads a statement text as the parser does (a quote inside a parameter name is part of the name)
@@ -98,7 +98,7 @@ void CheckSplice(const std::string& prefix, const std::string& value, const std:
              both.text == WithLiteral(bothMarked.text, literal),
          "the value changed the rewritten statement " + Shown(rewritten));
   for (const std::string& name : parsed.parameters) {
-    Expect(!name.empty() && name.find_first_of(" \r\n,;)") == std::string::npos,
+    Expect(!name.empty() && name.find_first_of(" \t\r\n,;)") == std::string::npos,
            "parameter name " + Shown(name));
   }
 }
