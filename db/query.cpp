@@ -41,8 +41,6 @@ int32_t CellToInteger(const DbValue& cell) {
 
 }  // namespace
 
-void DbQuery::Attach() { CloseResult(); }
-
 void DbQuery::SetStatement(std::string_view text) {
   text_ = text;
   TextChanged();

@@ -21,9 +21,6 @@ class DbQuery {
   DbQuery(const DbQuery&) = delete;
   DbQuery& operator=(const DbQuery&) = delete;
 
-  // Closes any open result; the query is bound to the call's connection.
-  void Attach();
-
   // Each closes any open result. The connection must be open: the text is read in its dialect.
   void SetStatement(std::string_view text);
   void ClearStatement();
