@@ -5,7 +5,6 @@
 #include <limits>
 
 #include "db/db_error.h"
-#include "db/name_index.h"
 #include "db/statement_observer.h"
 #include "db/statement_text.h"
 
@@ -42,12 +41,8 @@ int32_t CellToInteger(const DbValue& cell) {
 
 }  // namespace
 
-void DbQuery::Attach() { CloseResult(); }
-
-// The texts are assigned in place: a call runs several statements through one query, and the
-// buffers of the first serve the rest.
 void DbQuery::SetStatement(std::string_view text) {
-  text_.assign(text);
+  text_ = text;
   TextChanged();
 }
 
@@ -64,45 +59,20 @@ void DbQuery::AppendStatementLine(std::string_view line) {
 
 void DbQuery::TextChanged() {
   CloseResult();
-  // The dialect is known once the connection is open; a text set before is rewritten when run.
-  dialectKnown_ = connection_.IsConnected();
-  Scan(dialectKnown_ && connection_.backend().dialect() == Dialect::kSqlite);
-  IndexNames();
-  values_.assign(parameterNames_.size(), DbValue{});
-  bound_.assign(parameterNames_.size(), false);
+  parsed_ = ParseStatement(text_, connection_.backend().dialect());
+  values_.assign(parsed_.parameters.size(), DbValue{});
 }
 
-void DbQuery::Scan(bool rewriteForSqlite) {
-  parameterNames_.clear();
-  backendText_.clear();
-  backendTextRewritten_ = rewriteForSqlite;
-  std::string_view text = text_;
-  ScanStatement(text, rewriteForSqlite, backendText_, [&](size_t begin, size_t end) {
-    parameterNames_.push_back(text.substr(begin, end - begin));
-  });
-}
-
-void DbQuery::IndexNames() {
-  // A repeated name joins its chain right after the first marker: the order within a chain does
-  // not matter, as every marker of a name takes the same value.
-  sameName_.assign(parameterNames_.size(), 0);
-  parameterIndex_.Build(parameterNames_, [&](size_t first, size_t marker) {
-    sameName_[marker] = sameName_[first];
-    sameName_[first] = static_cast<uint32_t>(marker + 1);
-  });
-}
-
+// Every marker of the name takes the value.
 template <class T, class V>
 void DbQuery::Bind(std::string_view name, const V& value) {
-  if (parameterIndex_.empty()) throw DbError("no statement to bind " + std::string(name) + " to");
-  std::optional<size_t> first = parameterIndex_.Find(parameterNames_, name);
-  if (!first) throw DbError("parameter " + std::string(name) + " not found in the statement");
-  // Built in place, once for every marker of the name.
-  for (size_t marker = *first;; marker = sameName_[marker] - 1) {
+  bool found = false;
+  for (size_t marker = 0; marker < values_.size(); ++marker) {
+    if (!EqualsIgnoringCase(parsed_.parameters[marker], name)) continue;
     values_[marker].emplace<T>(value);
-    bound_[marker] = true;
-    if (sameName_[marker] == 0) break;
+    found = true;
   }
+  if (!found) throw DbError("parameter " + std::string(name) + " not found in the statement");
 }
 
 void DbQuery::BindText(std::string_view name, std::string_view value) {
@@ -116,23 +86,18 @@ void DbQuery::BindDateTime(std::string_view name, const DateTime& value) {
 }
 
 const std::vector<DbValue>& DbQuery::ParameterValues() const {
-  for (size_t i = 0; i < bound_.size(); ++i) {
-    if (!bound_[i]) throw DbError("parameter " + std::string(parameterNames_[i]) + " has no value");
+  for (size_t marker = 0; marker < values_.size(); ++marker) {
+    if (std::holds_alternative<std::monostate>(values_[marker]))
+      throw DbError("parameter " + parsed_.parameters[marker] + " has no value");
   }
   return values_;
-}
-
-const std::string& DbQuery::BackendText() {
-  bool sqlite = connection_.backend().dialect() == Dialect::kSqlite;
-  if (!dialectKnown_ && sqlite != backendTextRewritten_) Scan(sqlite);
-  return backendText_;
 }
 
 void DbQuery::RunQuery() {
   CloseResult();
   const std::vector<DbValue>& values = ParameterValues();
   NotifyStatementObserver(text_);
-  result_ = connection_.backend().Query(BackendText(), values);
+  result_ = connection_.backend().Query(parsed_.text, values);
   row_ = 0;
 }
 
@@ -140,12 +105,11 @@ void DbQuery::RunCommand() {
   CloseResult();
   const std::vector<DbValue>& values = ParameterValues();
   NotifyStatementObserver(text_);
-  connection_.backend().Execute(BackendText(), values);
+  connection_.backend().Execute(parsed_.text, values);
 }
 
 void DbQuery::CloseResult() {
   result_.reset();
-  columnIndex_.clear();
   row_ = 0;
 }
 
@@ -176,11 +140,11 @@ const DbValue& DbQuery::CellAt(size_t column) const {
 
 const DbValue& DbQuery::Cell(std::string_view name) const {
   if (!result_) throw DbError("no open result");
-  // Indexed at the first read by name: a record is read column by column.
-  if (columnIndex_.empty()) columnIndex_.Build(result_->columns, [](size_t, size_t) {});
-  std::optional<size_t> column = columnIndex_.Find(result_->columns, name);
-  if (!column) throw DbError("column " + std::string(name) + " not found");
-  return CellAt(*column);
+  const std::vector<std::string>& columns = result_->columns;
+  for (size_t column = 0; column < columns.size(); ++column) {
+    if (EqualsIgnoringCase(columns[column], name)) return CellAt(column);
+  }
+  throw DbError("column " + std::string(name) + " not found");
 }
 
 std::string DbQuery::ColumnText(std::string_view name) const {

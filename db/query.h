@@ -9,7 +9,7 @@
 #include "db/backend.h"
 #include "db/connection.h"
 #include "db/date_time.h"
-#include "db/name_index.h"
+#include "db/statement_text.h"
 
 namespace wardlink {
 
@@ -21,9 +21,7 @@ class DbQuery {
   DbQuery(const DbQuery&) = delete;
   DbQuery& operator=(const DbQuery&) = delete;
 
-  // Closes any open result; the query is bound to the call's connection.
-  void Attach();
-
+  // Each closes any open result. The connection must be open: the text is read in its dialect.
   void SetStatement(std::string_view text);
   void ClearStatement();
   void AppendStatementLine(std::string_view line);
@@ -55,27 +53,17 @@ class DbQuery {
 
  private:
   void TextChanged();
-  void Scan(bool rewriteForSqlite);
-  void IndexNames();
   template <class T, class V>
   void Bind(std::string_view name, const V& value);
   const std::vector<DbValue>& ParameterValues() const;
-  const std::string& BackendText();
   const DbValue& Cell(std::string_view name) const;
   const DbValue& CellAt(size_t column) const;
 
   DbConnection& connection_;
   std::string text_;
-  std::vector<std::string_view> parameterNames_;  // into text_, in order of appearance
-  NameIndex parameterIndex_;
-  std::vector<uint32_t> sameName_;  // for every marker the next with the same name, + 1; 0 none
-  std::string backendText_;         // the text with `?` markers, in the backend's dialect
-  bool backendTextRewritten_ = false;
-  bool dialectKnown_ = false;
-  std::vector<DbValue> values_;  // one per marker
-  std::vector<bool> bound_;
+  ParsedStatement parsed_;       // text_ as the backend takes it
+  std::vector<DbValue> values_;  // one per marker; std::monostate until bound
   std::optional<ResultSet> result_;
-  mutable NameIndex columnIndex_;  // of result_'s columns, built at the first read by name
   size_t row_ = 0;
 };
 

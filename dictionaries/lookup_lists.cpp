@@ -5,7 +5,6 @@
 namespace wardlink {
 
 std::string ReadLookupList(DbQuery& query, std::string_view column, std::string_view table) {
-  query.Attach();
   query.SetStatement("Select " + std::string(column) + " from " + std::string(table));
   query.RunQuery();
   std::string list;

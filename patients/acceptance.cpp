@@ -20,7 +20,6 @@ int32_t AcceptTransfer(DbConnection& connection, DbQuery& query, const Acceptanc
   std::string unitName;
   // The new department is the accepting doctor's own, not the target the transfer stored.
   auto lookUpDoctor = [&] {
-    query.Attach();
     query.SetStatement("Select * from Emr_User a,Emr_Unit b Where a.UnitID=b.ID and a.UserID=" +
                        QuotedLiteral(request.mainMgrDoctorUid));
     query.RunQuery();
@@ -31,7 +30,6 @@ int32_t AcceptTransfer(DbConnection& connection, DbQuery& query, const Acceptanc
   };
 
   return RunMovement(connection, query, request.zhuYuanNo, kAcceptanceFailed, lookUpDoctor, [&] {
-    query.Attach();
     query.SetStatement(
         "update Emr_Doc_Emr_Info set "
         "PeopleEmrStateID=:PeopleEmrStateID,UnitID=:UnitID,UnitName=:UnitName,"
@@ -54,7 +52,6 @@ int32_t AcceptTransfer(DbConnection& connection, DbQuery& query, const Acceptanc
 
     const int32_t sequenceNumber = NextEventNumber(query, request.zhuYuanNo);
 
-    query.Attach();
     query.SetStatement(
         "Insert Into Emr_Doc_Emr_Event(ZhuYuanNo,SequenceNumber,EventCode,EventDate,Memo ) "
         "values(" +
@@ -68,7 +65,6 @@ int32_t AcceptTransfer(DbConnection& connection, DbQuery& query, const Acceptanc
 int32_t ReturnToDepartment(DbConnection& connection, DbQuery& query, std::string_view zhuYuanNo,
                            int32_t requiredState) {
   auto inRequiredState = [&] {
-    query.Attach();
     query.SetStatement("Select PeopleEmrStateID from Emr_Doc_Emr_Info Where ZhuYuanNo=" +
                        QuotedLiteral(zhuYuanNo));
     query.RunQuery();

@@ -40,7 +40,6 @@ constexpr std::string_view kInsertIndexRow =
 constexpr std::string_view kAdmissionEvent = "RuYuan";
 
 bool IsIndexed(DbQuery& query, const std::string& zhuYuanNo) {
-  query.Attach();
   query.SetStatement("Select ZhuYuanNo from EMR_DOC_EMR_INFOLIST Where ZhuYuanNo=" +
                      QuotedLiteral(zhuYuanNo));
   query.RunQuery();
@@ -56,7 +55,6 @@ int32_t AdmitVictim(DbConnection& connection, DbQuery& query, const VictimInfo& 
   if (!format) return kAdmissionNoDateFormat;
 
   return RunGuarded(connection, kAdmissionRolledBack, [&] {
-    query.Attach();
     query.SetStatement(kInsertRecord);
     BindVictimRecord(query, info, *format, settings);
     query.RunCommand();
@@ -66,7 +64,6 @@ int32_t AdmitVictim(DbConnection& connection, DbQuery& query, const VictimInfo& 
     BindIndexRow(query, info);
     query.RunCommand();
 
-    query.Attach();
     query.SetStatement(
         "Insert Into Emr_Doc_Emr_Event (ZhuYuanNo,SequenceNumber,EventCode,EventDate,Memo) "
         "values(" +
@@ -78,7 +75,6 @@ int32_t AdmitVictim(DbConnection& connection, DbQuery& query, const VictimInfo& 
 
     // A description of blanks only is no description; a real one is stored untrimmed.
     if (!TrimControl(info.bingQingMiaoShu).empty()) {
-      query.Attach();
       query.SetStatement(
           "Insert Into "
           "Emr_Doc_Emr_StateInfo(ZhuYuanNo,SequenceNumber,BingQingMiaoShu,BeginDate,Memo) "

@@ -15,7 +15,6 @@ constexpr int32_t kMovementFailed = 4;
 int32_t ChangeBed(DbConnection& connection, DbQuery& query, std::string_view zhuYuanNo,
                   std::string_view chuangHao) {
   return RunMovement(connection, query, zhuYuanNo, kMovementFailed, {}, [&] {
-    query.Attach();
     query.SetStatement(
         "update Emr_Doc_Emr_Info set ChuangHao=:ChuangHao  Where ZhuYuanNo=:ZhuYuanNo");
     query.BindText("ZhuYuanNo", zhuYuanNo);
@@ -26,7 +25,6 @@ int32_t ChangeBed(DbConnection& connection, DbQuery& query, std::string_view zhu
 
 int32_t HandOver(DbConnection& connection, DbQuery& query, const HandOverRequest& request) {
   return RunMovement(connection, query, request.zhuYuanNo, kMovementFailed, {}, [&] {
-    query.Attach();
     query.SetStatement(
         "update Emr_Doc_Emr_Info set "
         "MainMgrDoctorUid=:MainMgrDoctorUid,MainMgrDoctorName=:MainMgrDoctorName, "
@@ -42,7 +40,6 @@ int32_t HandOver(DbConnection& connection, DbQuery& query, const HandOverRequest
     const int32_t sequenceNumber = NextEventNumber(query, request.zhuYuanNo);
 
     // One statement, executed twice: handed over as n, taken over as n + 1.
-    query.Attach();
     query.SetStatement(
         "Insert Into Emr_Doc_Emr_Event (ZhuYuanNo,SequenceNumber,EventCode,EventDate,Memo) "
         "values(" +

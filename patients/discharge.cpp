@@ -23,7 +23,6 @@ int32_t Discharge(DbConnection& connection, DbQuery& query, const DischargeReque
   const std::string_view number = request.zhuYuanNo;
 
   // Its own archive check: only a year above 0 refuses.
-  query.Attach();
   query.SetStatement("Select ZhuYuanNo,GuiDangNd from EMR_DOC_EMR_INFOLIST Where ZhuYuanNo=" +
                      QuotedLiteral(number));
   query.RunQuery();
@@ -32,20 +31,17 @@ int32_t Discharge(DbConnection& connection, DbQuery& query, const DischargeReque
 
   return RunGuarded(connection, kDischargeFailed, [&] {
     // The number is taken before the earlier discharge event goes, so it is never used again.
-    query.Attach();
     query.SetStatement("Select Max(SequenceNumber) from Emr_Doc_Emr_Event  Where ZhuYuanNo=" +
                        QuotedLiteral(number));
     query.RunQuery();
     const int32_t sequenceNumber = EventNumberAfter(query.FirstColumnInteger());
 
-    query.Attach();
     query.SetStatement("Delete from Emr_Doc_Emr_Event Where EventCode='ChuYuan' and ZhuYuanNo=" +
                        QuotedLiteral(number));
     query.RunCommand();
 
     const DateTime dischargeDate = ParseDischargeDate(request.chuYuanDate, CurrentLocalDateTime());
 
-    query.Attach();
     query.SetStatement(
         "Insert Into Emr_Doc_Emr_Event(ZhuYuanNo,SequenceNumber,EventCode,EventDate,Memo) values(" +
         QuotedLiteral(number) + "," + Decimal(sequenceNumber) + ",:EventCode,:EventDate,:Memo)");
@@ -54,7 +50,6 @@ int32_t Discharge(DbConnection& connection, DbQuery& query, const DischargeReque
     query.BindText("Memo", TrimControl(request.memo));
     query.RunCommand();
 
-    query.Attach();
     query.SetStatement(
         "Update Emr_Doc_Emr_Info Set "
         "ChuYuanDate=:ChuYuanDate,ChuYuanZhenDuan=:ChuYuanZhenDuan,ZhiLiaoChuLi=:ZhiLiaoChuLi,"

@@ -26,7 +26,6 @@ DateTime CheckedDateTime(const DateTime& value, std::string_view text) {
 }  // namespace
 
 int32_t NextEventNumber(DbQuery& query, std::string_view zhuYuanNo) {
-  query.Attach();
   query.SetStatement("Select Max(SequenceNumber) from Emr_Doc_Emr_Event Where ZhuYuanNO=" +
                      QuotedLiteral(zhuYuanNo));
   query.RunQuery();

@@ -7,7 +7,6 @@ namespace wardlink {
 int32_t RunMovement(DbConnection& connection, DbQuery& query, std::string_view zhuYuanNo,
                     int32_t failureCode, const std::function<int32_t()>& precondition,
                     const std::function<void()>& writes) {
-  query.Attach();
   if (int32_t archive = CheckArchive(zhuYuanNo, query); archive != kStayLive) return archive;
   if (precondition) {
     if (int32_t refusal = precondition(); refusal != 0) return refusal;
@@ -16,7 +15,6 @@ int32_t RunMovement(DbConnection& connection, DbQuery& query, std::string_view z
 }
 
 void WriteMovementState(DbQuery& query, std::string_view zhuYuanNo, int32_t state) {
-  query.Attach();
   query.SetStatement(
       "update Emr_Doc_Emr_Info set PeopleEmrStateID=:PeopleEmrStateID where "
       "ZhuYuanNo=:ZhuYuanNo");

@@ -30,7 +30,6 @@ constexpr std::array<std::string_view, 13> kDeletions = {
 }  // namespace
 
 int32_t DeleteVictimStay(DbConnection& connection, DbQuery& query, std::string_view zhuYuanNo) {
-  query.Attach();
   if (int32_t archive = CheckArchive(zhuYuanNo, query); archive != kStayLive) return archive;
 
   return RunGuarded(connection, kDeletionRolledBack, [&] {

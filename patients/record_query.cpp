@@ -66,14 +66,12 @@ std::string ArchiveTableName(std::string_view baseTable, int32_t year) {
 
 int32_t ReadVictimRecord(DbQuery& query, std::string_view zhuYuanNo, const VictimSlotSink& deliver,
                          const RegionalSettings& settings) {
-  query.Attach();
   query.SetStatement("Select ZhuYuanNo,GuiDangNd from EMR_DOC_EMR_INFOLIST Where ZhuYuanNo=" +
                      QuotedLiteral(zhuYuanNo));
   query.RunQuery();
   if (query.HasNoRows()) return kQueryUnknownNumber;
   std::string table = ArchiveTableName(schema::kInfo, query.ColumnInteger("GuiDangNd"));
 
-  query.Attach();
   query.SetStatement("Select * from " + table + " Where ZhuYuanNo=" + QuotedLiteral(zhuYuanNo));
   query.RunQuery();
   if (query.HasNoRows()) return kQueryNoRecord;

@@ -42,13 +42,11 @@ constexpr std::string_view kUpdateAdmissionEvent =
 
 int32_t UpdateVictimRecord(DbConnection& connection, DbQuery& query, const VictimInfo& info,
                            const RegionalSettings& settings) {
-  query.Attach();
   if (int32_t archive = CheckArchive(info.zhuYuanNo, query); archive != kStayLive) return archive;
   std::optional<DefaultDateFormat> format = GetDefaultDateFormat(query);
   if (!format) return kUpdateNoDateFormat;
 
   return RunGuarded(connection, kUpdateRolledBack, [&] {
-    query.Attach();
     query.SetStatement(kUpdateRecord);
     BindVictimRecord(query, info, *format, settings);
     query.RunCommand();
@@ -58,7 +56,6 @@ int32_t UpdateVictimRecord(DbConnection& connection, DbQuery& query, const Victi
     BindIndexRow(query, info);
     query.RunCommand();
 
-    query.Attach();
     query.SetStatement(kUpdateAdmissionEvent);
     query.BindText(schema::kColEventCode, "RuYuan");
     query.BindText(schema::kColZhuYuanNo, info.zhuYuanNo);

@@ -16,7 +16,6 @@ constexpr int32_t kTransferFailed = 2;
 int32_t TransferOut(DbConnection& connection, DbQuery& query, const TransferRequest& request,
                     std::string_view eventCode) {
   return RunMovement(connection, query, request.zhuYuanNo, kTransferFailed, {}, [&] {
-    query.Attach();
     query.SetStatement(
         "update Emr_Doc_Emr_Info set "
         "PeopleEmrStateID=:PeopleEmrStateID,TagReciveUnitID=:TagReciveUnitID,"
@@ -29,7 +28,6 @@ int32_t TransferOut(DbConnection& connection, DbQuery& query, const TransferRequ
 
     const int32_t sequenceNumber = NextEventNumber(query, request.zhuYuanNo);
 
-    query.Attach();
     query.SetStatement(
         "Insert Into Emr_Doc_Emr_Event (ZhuYuanNo,SequenceNumber,EventCode,EventDate,Memo) "
         "values(" +

@@ -7,7 +7,6 @@
 namespace wardlink {
 
 std::optional<DefaultDateFormat> GetDefaultDateFormat(DbQuery& query) {
-  query.Attach();
   query.SetStatement(
       "Select FormatDateTime_Show,FormatDateTime_Input from dbo.EMR_FORMATDATETYPE "
       "a,dbo.EMR_FORMATDATE b Where a.ID=b.FormatDateTypeID and a.UserDefault=1 and "

@@ -24,8 +24,8 @@ inline constexpr int32_t kStayLive = 0;
 inline constexpr int32_t kStayUnknown = 2;   // no index row for the number
 inline constexpr int32_t kStayArchived = 3;  // GuiDangND other than 0 (NULL reads as 0)
 
-// The archive check on the stay's index row. The caller has attached the query; the result is
-// left open. The number is used as given. Database errors are passed on.
+// The archive check on the stay's index row; the result is left open. The number is used as given.
+// Database errors are passed on.
 int32_t CheckArchive(std::string_view zhuYuanNo, DbQuery& query);
 
 }  // namespace wardlink

@@ -7,16 +7,14 @@
 namespace wardlink {
 
 // The two shapes most checks and writes take: a check that asks whether a row comes back,
-// and a write. Each closes the previous result and binds the query afresh first.
+// and a write.
 inline bool ReturnsRow(DbQuery& query, std::string_view statement) {
-  query.Attach();
   query.SetStatement(statement);
   query.RunQuery();
   return !query.HasNoRows();
 }
 
 inline void Execute(DbQuery& query, std::string_view statement) {
-  query.Attach();
   query.SetStatement(statement);
   query.RunCommand();
 }

@@ -38,7 +38,6 @@ TEST_F(DbQueryTest, BindsEveryKindAndReadsColumnsByNameWithoutRegardToCase) {
                      "Emr_Doc_Emr_Event"),
             (std::vector<std::vector<std::string>>{{"Z'1", "-7", "2008-01-15 10:30:05.123", "0"}}));
 
-  query_.Attach();
   query_.SetStatement("Select * from EMR_DOC_EMR_EVENT Where ZHUYUANNO='z''1'");
   query_.RunQuery();
   ASSERT_FALSE(query_.HasNoRows());

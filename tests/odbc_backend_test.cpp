@@ -213,7 +213,6 @@ std::string OdbcTrialServer(const TrialDatabase& db) {
 class OdbcBackendTest : public ::testing::Test {
  protected:
   void Run(DbQuery& query, const std::string& text) {
-    query.Attach();
     query.SetStatement(text);
     query.RunCommand();
   }
@@ -234,7 +233,6 @@ TEST_F(OdbcBackendTest, BindsEveryKindAndReadsItBackByNameWithoutRegardToCase) {
   ScopedEnvironment utf8("LC_ALL", "C.UTF-8");  // the host texts below are UTF-8
   ASSERT_TRUE(connection_.Connect());
   DbQuery query(connection_);
-  query.Attach();
   query.SetStatement(
       "Insert Into Emr_Doc_Emr_Info (ZhuYuanNo, PeopleName, NianLing_Sui, F_Age, RuYuanDate, Memo) "
       "Values (:No, :Name, :Age, :FAge, :Date, :No)");
@@ -252,7 +250,6 @@ TEST_F(OdbcBackendTest, BindsEveryKindAndReadsItBackByNameWithoutRegardToCase) {
       "Z-1", "O'Neil; 张三", "-42", "42.75", "2024-02-29 23:59:58.123", "Z-1"};
   EXPECT_EQ(rows[0], expected);
 
-  query.Attach();
   query.SetStatement("Select * from emr_doc_emr_info Where ZhuYuanNo=:No");
   query.BindText("no", "Z-1");
   query.RunQuery();
@@ -277,7 +274,6 @@ TEST_F(OdbcBackendTest, ReadsLongTextsWhole) {
   query.SetStatement("Insert Into Emr_Unit (ID, UnitTypeID, UnitName, Memo) Values (1, 2, '', :M)");
   query.BindText("M", memo);
   query.RunCommand();
-  query.Attach();
   query.SetStatement("Select Memo, UnitName from Emr_Unit");
   query.RunQuery();
   EXPECT_EQ(query.ColumnText("Memo"), memo);

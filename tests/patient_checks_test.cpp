@@ -15,10 +15,7 @@ class PatientChecks : public ::testing::Test {
   PatientChecks() : connection_({db_.server(), "", ""}), query_(connection_) {}
   void SetUp() override { ASSERT_TRUE(connection_.Connect()); }
 
-  int32_t Check(const std::string& zhuYuanNo) {
-    query_.Attach();
-    return CheckArchive(zhuYuanNo, query_);
-  }
+  int32_t Check(const std::string& zhuYuanNo) { return CheckArchive(zhuYuanNo, query_); }
 
   TrialDatabase db_;
   DbConnection connection_;

@@ -1,4 +1,4 @@
-// The named-parameter parser and the dialect rewrite. A value spliced into any statement as a
+// The statement reader, in both dialects. A value spliced into any statement as a
 // quoted literal comes back byte for byte and adds no parameter: the statement reads exactly as
 // with a marker literal in its place. The literal itself reads back as the value.
 #include <string>
@@ -37,14 +37,12 @@ std::string WithLiteral(std::string text, std::string_view literal) {
 }
 
 bool EndsName(char c) {
-  return c == ' ' || c == '\r' || c == '\n' || c == ',' || c == ';' || c == ')';
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ',' || c == ';' || c == ')';
 }
 
-// Reads a statement text as the parser does (a quote inside a parameter name is part of the name)
-// and makes it one the library could write: parameter names are its own words, so a quote in one
-// becomes "_" (the rewrite, which knows no names, would take it for a literal). Tells whether the
-// text ends inside a literal.
-bool WithPlainNames(std::string& text) {
+// Whether `text`, read as the reader does (a quote inside a parameter name is part of the name),
+// ends inside a literal.
+bool EndsInsideLiteral(std::string_view text) {
   size_t pos = 0;
   while (pos < text.size()) {
     if (text[pos] == '\'') {
@@ -59,9 +57,8 @@ bool WithPlainNames(std::string& text) {
         break;
       }
     } else if (text[pos] == ':' && pos + 1 < text.size() && !EndsName(text[pos + 1])) {
-      for (++pos; pos < text.size() && !EndsName(text[pos]); ++pos) {
-        if (text[pos] == '\'') text[pos] = '_';
-      }
+      ++pos;
+      while (pos < text.size() && !EndsName(text[pos])) ++pos;
     } else {
       ++pos;
     }
@@ -80,26 +77,17 @@ void CheckSplice(const std::string& prefix, const std::string& value, const std:
   std::string withValue = prefix + literal + suffix;
   std::string withMarker = prefix + std::string(kMarker) + suffix;
 
-  ParsedStatement parsed = ParseNamedParameters(withValue);
-  ParsedStatement marked = ParseNamedParameters(withMarker);
-  Expect(parsed.parameters == marked.parameters,
-         "the value changed the parameters of " + Shown(withValue));
-  Expect(parsed.text == WithLiteral(marked.text, literal),
-         "the value did not come back whole from " + Shown(withValue));
-
-  // The same after the rewrite, as the statement reaches SQLite.
-  std::string rewritten = RewriteForSqlite(withValue);
-  std::string rewrittenMarker = RewriteForSqlite(withMarker);
-  Expect(rewritten == WithLiteral(rewrittenMarker, literal),
-         "the rewrite changed the value in " + Shown(withValue));
-  ParsedStatement both = ParseNamedParameters(rewritten);
-  ParsedStatement bothMarked = ParseNamedParameters(rewrittenMarker);
-  Expect(both.parameters == bothMarked.parameters &&
-             both.text == WithLiteral(bothMarked.text, literal),
-         "the value changed the rewritten statement " + Shown(rewritten));
-  for (const std::string& name : parsed.parameters) {
-    Expect(!name.empty() && name.find_first_of(" \r\n,;)") == std::string::npos,
-           "parameter name " + Shown(name));
+  for (Dialect dialect : {Dialect::kSqlServer, Dialect::kSqlite}) {
+    ParsedStatement parsed = ParseStatement(withValue, dialect);
+    ParsedStatement marked = ParseStatement(withMarker, dialect);
+    Expect(parsed.parameters == marked.parameters,
+           "the value changed the parameters of " + Shown(withValue));
+    Expect(parsed.text == WithLiteral(marked.text, literal),
+           "the value did not come back whole from " + Shown(withValue));
+    for (const std::string& name : parsed.parameters) {
+      Expect(!name.empty() && name.find_first_of(" \t\r\n,;)") == std::string::npos,
+             "parameter name " + Shown(name));
+    }
   }
 }
 
@@ -110,15 +98,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Any statement text before the value, closed where it left a literal open, and ended by a
   // blank so that a parameter name before the value ends there.
   std::string prefix = WithoutMarkerBytes(input.Text(48));
-  if (WithPlainNames(prefix)) prefix += '\'';
+  if (EndsInsideLiteral(prefix)) prefix += '\'';
   prefix += ' ';
   std::string suffix = " " + WithoutMarkerBytes(input.Text(48));
-  WithPlainNames(suffix);
   std::string value = input.Rest();
   CheckSplice(prefix, value, suffix);
-  // The whole input as a statement: the parser and the rewrite take anything.
+  // The whole input as a statement: the reader takes anything.
   std::string any(reinterpret_cast<const char*>(data), size);
-  ParseNamedParameters(any);
-  RewriteForSqlite(any);
+  ParseStatement(any, Dialect::kSqlServer);
+  ParseStatement(any, Dialect::kSqlite);
   return 0;
 }
