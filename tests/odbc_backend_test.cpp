@@ -375,7 +375,6 @@ TEST(OdbcRecorderBinding, TextIsVarcharCountedInBytesUpToEightThousand) {
   for (size_t characters : {1, 4000, 4001}) {
     std::string text;
     for (size_t i = 0; i < characters; ++i) text += "\xcd\xf5";
-    query.Attach();
     query.SetStatement("Update Emr_Unit Set UnitName=:UnitName");
     query.BindText("UnitName", text);
     query.RunCommand();
