@@ -238,7 +238,7 @@ TEST(Hl7Serve, KilledAtRandomPointsEveryMessageIsAppliedOnceOrListedUncertain) {
   for (int round = 0; next < kMessages && round < 200; ++round) {
     GatewayProcess gateway(folder.path(), server);
     std::atomic<bool> done{false};
-    int delay = std::uniform_int_distribution<int>(5, 120)(random);
+    int delay = std::uniform_int_distribution<int>(5, 60)(random);
     std::thread killer([&] {
       auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(delay);
       while (!done && std::chrono::steady_clock::now() < until)
