@@ -67,7 +67,7 @@ std::string BuildAck(const Message* in, const std::string& charset, const std::s
                     (version.empty() ? "2.5" : version);
   std::string charsetField = MshField(in, 18);
   if (!charsetField.empty() && in != nullptr && IconvName(Leaf(in->segments[0], 18))) {
-    msh += "|||||" + charsetField;
+    msh += "||||||" + charsetField;  // MSH-13 to MSH-17 empty
   }
   std::string ack = msh + "\rMSA|" + code + "|" + MshField(in, 10) + "|" + Escape(text, d) + "\r";
   if (error) {

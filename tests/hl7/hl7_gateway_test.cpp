@@ -3,6 +3,7 @@
 // crash left unknown never applied again.
 #include <gtest/gtest.h>
 
+#include "hl7/charset.h"
 #include "hl7/gateway.h"
 #include "tests/hl7/hl7_test_support.h"
 #include "tests/test_support.h"
@@ -56,6 +57,18 @@ TEST_F(Hl7Gateway, AppliedIsAcceptedWithTheAddressesSwapped) {
   EXPECT_EQ(rows[0].result, 0);
   EXPECT_EQ(rows[0].visit, "ZY1");
   EXPECT_EQ(rows[0].ack, reply.ack);
+}
+
+TEST_F(Hl7Gateway, AGb18030MessageReachesTheEmrInTheHostsCodePageAndIsAnsweredInItsOwn) {
+  std::string utf8 = testing::Join(
+      {Msh("A01", "C20", "2.5", "GB 18030-2000"), Seg("PID", {{5, "王^芳"}, {8, "F"}}),
+       Seg("PV1", {{3, "1^一病区^3"}, {19, "ZY20"}, {44, "20240301"}})});
+  Reply reply = Send(FromUtf8(utf8, "GB18030"));
+  EXPECT_EQ(AckField(reply.ack, "MSA", 1), "AA");
+  EXPECT_EQ(AckField(reply.ack, "MSH", 18), "GB 18030-2000");
+  // The C locale's code page is UTF-8, which the trial database keeps.
+  EXPECT_EQ(db_.Scalar("SELECT PeopleName FROM Emr_Doc_Emr_Info WHERE ZhuYuanNo = 'ZY20'"), "王芳");
+  EXPECT_EQ(db_.Scalar("SELECT BingQu FROM Emr_Doc_Emr_Info WHERE ZhuYuanNo = 'ZY20'"), "一病区");
 }
 
 TEST_F(Hl7Gateway, IgnoredIsAcceptedAndSaysSo) {
