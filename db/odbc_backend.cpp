@@ -40,8 +40,8 @@ Diagnostics ReadDiagnostics(SQLSMALLINT type, SQLHANDLE handle, const DriverText
 void Check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle, std::string_view what,
            const DriverText* text = nullptr) {
   if (SQL_SUCCEEDED(rc)) return;
-  Diagnostics read =
-      text != nullptr ? ReadDiagnostics(type, handle, *text) : ReadDiagnostics(type, handle, {});
+  Diagnostics read = text != nullptr ? ReadDiagnostics(type, handle, *text)
+                                     : ReadDiagnostics(type, handle, DriverText());
   if (read.message.empty())
     read.message = "no diagnostics (return code " + std::to_string(rc) + ")";
   throw DbError(std::string(what) + " failed: ", read.message, std::move(read.codes));
