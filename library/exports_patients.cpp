@@ -16,15 +16,13 @@ using namespace wardlink;
 
 static_assert(kVictimQuerySlots == WARDLINK_VICTIM_INFO_SLOTS);
 
-// The 44 names of WARDLINK_VICTIM_INFO_PARAMS, in the same order.
-#define WARDLINK_VICTIM_INFO_ARGS                                                                  \
-  zhuYuanNo, peopleName, unitId, unitName, mainMgrDoctorUid, mainMgrDoctorName, zhuZhiYiShengUid,  \
-      zhuZhiYiShengName, ruYuanZhenDuan, helperUidList, helperNameList, danwei, zhiYe, sex,        \
-      nianLingSui, nianLingYue, nianLingTian, minZu, address, hunYin, jiGuan, postCode,            \
-      yiBaoLeiXing, bingAnHao, menZhenNo, ruYuanCount, bingQu, chuangHao, ruYuanDate,              \
-      bingShiCaiJiDate, bingShiSayer, keKaoChengDu, zhuYuanLeiBie, ruYuanShiBingQing, faBingJieQi, \
-      certificateType, certificateCode, lianXiRenXingMing, guanXi, lianXiRenDianHua,               \
-      lianXiRenZhuZhi, lianXiRenYouBian, memo, bingQingMiaoShu
+// The names of WARDLINK_VICTIM_INFO_PARAMS and of GetVictimInfo's buffers, from the record's one
+// list (a test keeps the public header's spelling of them equal to it).
+#define WARDLINK_VICTIM_NAME(member, ...) member,
+#define WARDLINK_VICTIM_BUFFER(member, ...) char *member,
+#define WARDLINK_VICTIM_NONE(...)
+#define WARDLINK_VICTIM_INFO_ARGS \
+  WARDLINK_VICTIM_FIELDS(WARDLINK_VICTIM_NAME, WARDLINK_VICTIM_NAME, WARDLINK_VICTIM_NAME)
 
 extern "C" {
 
@@ -48,61 +46,11 @@ int32_t UpdateVictim(const char* server, const char* login, const char* password
 }
 
 int32_t GetVictimInfo(const char* server, const char* login, const char* password,
-                      const char* zhuYuanNo, char* peopleName, char* unitId, char* unitName,
-                      char* mainMgrDoctorUid, char* mainMgrDoctorName, char* zhuZhiYiShengUid,
-                      char* zhuZhiYiShengName, char* ruYuanZhenDuan, char* helperUidList,
-                      char* helperNameList, char* danwei, char* zhiYe, char* sex, char* nianLingSui,
-                      char* nianLingYue, char* nianLingTian, char* minZu, char* address,
-                      char* hunYin, char* jiGuan, char* postCode, char* yiBaoLeiXing,
-                      char* bingAnHao, char* menZhenNo, char* ruYuanCount, char* bingQu,
-                      char* chuangHao, char* ruYuanDate, char* bingShiCaiJiDate, char* bingShiSayer,
-                      char* keKaoChengDu, char* zhuYuanLeiBie, char* ruYuanShiBingQing,
-                      char* faBingJieQi, char* certificateType, char* certificateCode,
-                      char* lianXiRenXingMing, char* guanXi, char* lianXiRenDianHua,
-                      char* lianXiRenZhuZhi, char* lianXiRenYouBian, char* memo,
-                      int32_t /*unused*/) {
-  const std::array<char*, kVictimQuerySlots> slots = {peopleName,
-                                                      unitId,
-                                                      unitName,
-                                                      mainMgrDoctorUid,
-                                                      mainMgrDoctorName,
-                                                      zhuZhiYiShengUid,
-                                                      zhuZhiYiShengName,
-                                                      ruYuanZhenDuan,
-                                                      helperUidList,
-                                                      helperNameList,
-                                                      danwei,
-                                                      zhiYe,
-                                                      sex,
-                                                      nianLingSui,
-                                                      nianLingYue,
-                                                      nianLingTian,
-                                                      minZu,
-                                                      address,
-                                                      hunYin,
-                                                      jiGuan,
-                                                      postCode,
-                                                      yiBaoLeiXing,
-                                                      bingAnHao,
-                                                      menZhenNo,
-                                                      ruYuanCount,
-                                                      bingQu,
-                                                      chuangHao,
-                                                      ruYuanDate,
-                                                      bingShiCaiJiDate,
-                                                      bingShiSayer,
-                                                      keKaoChengDu,
-                                                      zhuYuanLeiBie,
-                                                      ruYuanShiBingQing,
-                                                      faBingJieQi,
-                                                      certificateType,
-                                                      certificateCode,
-                                                      lianXiRenXingMing,
-                                                      guanXi,
-                                                      lianXiRenDianHua,
-                                                      lianXiRenZhuZhi,
-                                                      lianXiRenYouBian,
-                                                      memo};
+                      const char* zhuYuanNo,
+                      WARDLINK_VICTIM_FIELDS(WARDLINK_VICTIM_NONE, WARDLINK_VICTIM_BUFFER,
+                                             WARDLINK_VICTIM_NONE) int32_t /*unused*/) {
+  const std::array<char*, kVictimQuerySlots> slots = {
+      WARDLINK_VICTIM_FIELDS(WARDLINK_VICTIM_NONE, WARDLINK_VICTIM_NAME, WARDLINK_VICTIM_NONE)};
   return RunExport({server, login, password}, [&](DbConnection&, DbQuery& query) {
     return ReadVictimRecord(
         query, Text(zhuYuanNo),

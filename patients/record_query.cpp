@@ -2,56 +2,21 @@
 
 #include "db/schema.h"
 #include "db/statement_text.h"
+#include "patients/victim_info.h"
 #include "shared/conversions.h"
 #include "shared/text.h"
 
 namespace wardlink {
 
-// The host's buffers in argument order.
-const std::array<VictimQuerySlot, kVictimQuerySlots> kVictimQuerySlotColumns = {{
-    {schema::kColPeopleName, false},
-    {schema::kColUnitID, false},
-    {schema::kColUnitName, false},
-    {schema::kColMainMgrDoctorUid, false},
-    {schema::kColMainMgrDoctorName, false},
-    {schema::kColZhuZhiYiShengUID, false},
-    {schema::kColZhuZhiYiShengName, false},
-    {schema::kColRuYuanZhenDuan, false},
-    {schema::kColHelperUidList, false},
-    {schema::kColHelperNameList, false},
-    {schema::kColDanwei, false},
-    {schema::kColZhiYe, false},
-    {schema::kColSex, false},
-    {schema::kColNianLingSui, false},
-    {schema::kColNianLingYue, false},
-    {schema::kColNianLingTian, false},
-    {schema::kColMinZu, false},
-    {schema::kColAddress, false},
-    {schema::kColHunYin, false},
-    {schema::kColJiGuan, false},
-    {schema::kColPostCode, false},
-    {schema::kColYiBaoLeiXing, false},
-    {schema::kColBingAnHao, false},
-    {schema::kColMenZhenNo, false},
-    {schema::kColRuYuanCount, false},
-    {schema::kColBingQu, false},
-    {schema::kColChuangHao, false},
-    {schema::kColRuYuanDate, true},
-    {schema::kColBingShiCaiJiDate, true},
-    {schema::kColBingShiSayer, false},
-    {schema::kColKeKaoChengDu, false},
-    {schema::kColZhuYuanLeiBie, false},
-    {schema::kColRuYuanShiBingQing, false},
-    {schema::kColFaBingJieQi, false},
-    {schema::kColCertificateType, false},
-    {schema::kColCertificateCode, false},
-    {schema::kColLianXiRenXingMing, false},
-    {schema::kColGuanXi, false},
-    {schema::kColLianXiRenDianHua, false},
-    {schema::kColLianXiRenZhuZhi, false},
-    {schema::kColLianXiRenYouBian, false},
-    {schema::kColMemo, false},
-}};
+// The host's buffers in argument order: every field of the record but the number it is read by.
+#define WARDLINK_VICTIM_SLOT(member, column, kind) \
+  {schema::column, VictimFieldKind::kind == VictimFieldKind::kDate},
+#define WARDLINK_VICTIM_NO_SLOT(...)
+const std::array<VictimQuerySlot, kVictimQuerySlots> kVictimQuerySlotColumns = {
+    {WARDLINK_VICTIM_FIELDS(WARDLINK_VICTIM_NO_SLOT, WARDLINK_VICTIM_SLOT,
+                            WARDLINK_VICTIM_NO_SLOT)}};
+#undef WARDLINK_VICTIM_SLOT
+#undef WARDLINK_VICTIM_NO_SLOT
 
 namespace {
 

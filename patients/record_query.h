@@ -7,15 +7,22 @@
 #include <string_view>
 
 #include "db/query.h"
+#include "patients/victim_fields.h"
 #include "shared/regional_settings.h"
 
 namespace wardlink {
 
 inline constexpr int32_t kQueryUnknownNumber = 2;
 inline constexpr int32_t kQueryNoRecord = 3;
-inline constexpr size_t kVictimQuerySlots = 42;
+// One slot for each field of the record but the number it is read by.
+#define WARDLINK_VICTIM_NONE(...)
+#define WARDLINK_VICTIM_ONE(...) +1
+inline constexpr size_t kVictimQuerySlots =
+    0 WARDLINK_VICTIM_FIELDS(WARDLINK_VICTIM_NONE, WARDLINK_VICTIM_ONE, WARDLINK_VICTIM_NONE);
+#undef WARDLINK_VICTIM_NONE
+#undef WARDLINK_VICTIM_ONE
 
-// The column each of the 42 slots receives, in the host's argument order.
+// The column each slot receives, in the host's argument order.
 struct VictimQuerySlot {
   std::string_view column;
   bool isDate;  // rendered as "yyyy-MM-dd HH:mm:ss" instead of as text

@@ -13,99 +13,27 @@ namespace {
 using Field = std::string VictimInfo::*;
 
 // The fields in the host's argument order.
-constexpr std::array<Field, kVictimInfoFieldCount> kFieldOrder = {
-    &VictimInfo::zhuYuanNo,
-    &VictimInfo::peopleName,
-    &VictimInfo::unitId,
-    &VictimInfo::unitName,
-    &VictimInfo::mainMgrDoctorUid,
-    &VictimInfo::mainMgrDoctorName,
-    &VictimInfo::zhuZhiYiShengUid,
-    &VictimInfo::zhuZhiYiShengName,
-    &VictimInfo::ruYuanZhenDuan,
-    &VictimInfo::helperUidList,
-    &VictimInfo::helperNameList,
-    &VictimInfo::danwei,
-    &VictimInfo::zhiYe,
-    &VictimInfo::sex,
-    &VictimInfo::nianLingSui,
-    &VictimInfo::nianLingYue,
-    &VictimInfo::nianLingTian,
-    &VictimInfo::minZu,
-    &VictimInfo::address,
-    &VictimInfo::hunYin,
-    &VictimInfo::jiGuan,
-    &VictimInfo::postCode,
-    &VictimInfo::yiBaoLeiXing,
-    &VictimInfo::bingAnHao,
-    &VictimInfo::menZhenNo,
-    &VictimInfo::ruYuanCount,
-    &VictimInfo::bingQu,
-    &VictimInfo::chuangHao,
-    &VictimInfo::ruYuanDate,
-    &VictimInfo::bingShiCaiJiDate,
-    &VictimInfo::bingShiSayer,
-    &VictimInfo::keKaoChengDu,
-    &VictimInfo::zhuYuanLeiBie,
-    &VictimInfo::ruYuanShiBingQing,
-    &VictimInfo::faBingJieQi,
-    &VictimInfo::certificateType,
-    &VictimInfo::certificateCode,
-    &VictimInfo::lianXiRenXingMing,
-    &VictimInfo::guanXi,
-    &VictimInfo::lianXiRenDianHua,
-    &VictimInfo::lianXiRenZhuZhi,
-    &VictimInfo::lianXiRenYouBian,
-    &VictimInfo::memo,
-    &VictimInfo::bingQingMiaoShu,
-};
+#define WARDLINK_VICTIM_POINTER(member, ...) &VictimInfo::member,
+constexpr std::array<Field, kVictimInfoFieldCount> kFieldOrder = {WARDLINK_VICTIM_FIELDS(
+    WARDLINK_VICTIM_POINTER, WARDLINK_VICTIM_POINTER, WARDLINK_VICTIM_POINTER)};
+#undef WARDLINK_VICTIM_POINTER
 
 struct TextColumn {
   std::string_view column;
   Field field;
 };
 
-// The fields written to their column as the host passed them. UnitID is among them: the database
-// converts the text to the column's type.
-const std::array<TextColumn, 37> kTextColumns = {{
-    {schema::kColZhuYuanNo, &VictimInfo::zhuYuanNo},
-    {schema::kColPeopleName, &VictimInfo::peopleName},
-    {schema::kColUnitID, &VictimInfo::unitId},
-    {schema::kColUnitName, &VictimInfo::unitName},
-    {schema::kColMainMgrDoctorUid, &VictimInfo::mainMgrDoctorUid},
-    {schema::kColMainMgrDoctorName, &VictimInfo::mainMgrDoctorName},
-    {schema::kColZhuZhiYiShengUID, &VictimInfo::zhuZhiYiShengUid},
-    {schema::kColZhuZhiYiShengName, &VictimInfo::zhuZhiYiShengName},
-    {schema::kColRuYuanZhenDuan, &VictimInfo::ruYuanZhenDuan},
-    {schema::kColHelperUidList, &VictimInfo::helperUidList},
-    {schema::kColHelperNameList, &VictimInfo::helperNameList},
-    {schema::kColDanwei, &VictimInfo::danwei},
-    {schema::kColZhiYe, &VictimInfo::zhiYe},
-    {schema::kColSex, &VictimInfo::sex},
-    {schema::kColMinZu, &VictimInfo::minZu},
-    {schema::kColAddress, &VictimInfo::address},
-    {schema::kColHunYin, &VictimInfo::hunYin},
-    {schema::kColJiGuan, &VictimInfo::jiGuan},
-    {schema::kColPostCode, &VictimInfo::postCode},
-    {schema::kColYiBaoLeiXing, &VictimInfo::yiBaoLeiXing},
-    {schema::kColBingAnHao, &VictimInfo::bingAnHao},
-    {schema::kColMenZhenNo, &VictimInfo::menZhenNo},
-    {schema::kColBingQu, &VictimInfo::bingQu},
-    {schema::kColChuangHao, &VictimInfo::chuangHao},
-    {schema::kColBingShiSayer, &VictimInfo::bingShiSayer},
-    {schema::kColKeKaoChengDu, &VictimInfo::keKaoChengDu},
-    {schema::kColZhuYuanLeiBie, &VictimInfo::zhuYuanLeiBie},
-    {schema::kColRuYuanShiBingQing, &VictimInfo::ruYuanShiBingQing},
-    {schema::kColFaBingJieQi, &VictimInfo::faBingJieQi},
-    {schema::kColCertificateType, &VictimInfo::certificateType},
-    {schema::kColCertificateCode, &VictimInfo::certificateCode},
-    {schema::kColLianXiRenXingMing, &VictimInfo::lianXiRenXingMing},
-    {schema::kColGuanXi, &VictimInfo::guanXi},
-    {schema::kColLianXiRenDianHua, &VictimInfo::lianXiRenDianHua},
-    {schema::kColLianXiRenZhuZhi, &VictimInfo::lianXiRenZhuZhi},
-    {schema::kColLianXiRenYouBian, &VictimInfo::lianXiRenYouBian},
-    {schema::kColMemo, &VictimInfo::memo},
-}};
+// The fields written to their column as the host passed them (the others are converted first).
+// UnitID is among them: the database converts the text to the column's type.
+#define WARDLINK_VICTIM_NUMBER_COLUMN(member, column) {schema::column, &VictimInfo::member},
+#define WARDLINK_VICTIM_FIELD_COLUMN(member, column, kind) \
+  {schema::column, VictimFieldKind::kind == VictimFieldKind::kText ? &VictimInfo::member : nullptr},
+#define WARDLINK_VICTIM_NO_COLUMN(member)
+constexpr TextColumn kColumns[] = {WARDLINK_VICTIM_FIELDS(
+    WARDLINK_VICTIM_NUMBER_COLUMN, WARDLINK_VICTIM_FIELD_COLUMN, WARDLINK_VICTIM_NO_COLUMN)};
+#undef WARDLINK_VICTIM_NUMBER_COLUMN
+#undef WARDLINK_VICTIM_FIELD_COLUMN
+#undef WARDLINK_VICTIM_NO_COLUMN
 
 }  // namespace
 
@@ -125,7 +53,9 @@ double FractionalAge(int32_t years, int32_t months, int32_t days) {
 
 void BindVictimRecord(DbQuery& query, const VictimInfo& info, const DefaultDateFormat& format,
                       const RegionalSettings& settings) {
-  for (const auto& [column, field] : kTextColumns) query.BindText(column, info.*field);
+  for (const auto& [column, field] : kColumns) {
+    if (field != nullptr) query.BindText(column, info.*field);
+  }
 
   int32_t years = ParseHostInt(info.nianLingSui, 0);
   int32_t months = ParseHostInt(info.nianLingYue, 0);

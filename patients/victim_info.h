@@ -5,61 +5,27 @@
 #include <string>
 
 #include "db/query.h"
+#include "patients/victim_fields.h"
 #include "shared/patient_checks.h"
 #include "shared/regional_settings.h"
 
 namespace wardlink {
 
-// The record of one stay as the host passes it: 44 texts, each named after the column it feeds,
-// in the host's argument order.
-struct VictimInfo {
-  std::string zhuYuanNo;
-  std::string peopleName;
-  std::string unitId;
-  std::string unitName;
-  std::string mainMgrDoctorUid;
-  std::string mainMgrDoctorName;
-  std::string zhuZhiYiShengUid;
-  std::string zhuZhiYiShengName;
-  std::string ruYuanZhenDuan;
-  std::string helperUidList;
-  std::string helperNameList;
-  std::string danwei;
-  std::string zhiYe;
-  std::string sex;
-  std::string nianLingSui;
-  std::string nianLingYue;
-  std::string nianLingTian;
-  std::string minZu;
-  std::string address;
-  std::string hunYin;
-  std::string jiGuan;
-  std::string postCode;
-  std::string yiBaoLeiXing;
-  std::string bingAnHao;
-  std::string menZhenNo;
-  std::string ruYuanCount;
-  std::string bingQu;
-  std::string chuangHao;
-  std::string ruYuanDate;
-  std::string bingShiCaiJiDate;
-  std::string bingShiSayer;
-  std::string keKaoChengDu;
-  std::string zhuYuanLeiBie;
-  std::string ruYuanShiBingQing;
-  std::string faBingJieQi;
-  std::string certificateType;
-  std::string certificateCode;
-  std::string lianXiRenXingMing;
-  std::string guanXi;
-  std::string lianXiRenDianHua;
-  std::string lianXiRenZhuZhi;
-  std::string lianXiRenYouBian;
-  std::string memo;
-  std::string bingQingMiaoShu;  // admission's first condition entry; no column of the record
-};
+// How a field of the record is written (patients/victim_fields.h).
+enum class VictimFieldKind { kText, kInteger, kDate };
 
-inline constexpr size_t kVictimInfoFieldCount = 44;
+// The record of one stay as the host passes it: its texts, each named after the column it feeds,
+// in the host's argument order.
+#define WARDLINK_VICTIM_MEMBER(member, ...) std::string member;
+struct VictimInfo {
+  WARDLINK_VICTIM_FIELDS(WARDLINK_VICTIM_MEMBER, WARDLINK_VICTIM_MEMBER, WARDLINK_VICTIM_MEMBER)
+};
+#undef WARDLINK_VICTIM_MEMBER
+
+#define WARDLINK_VICTIM_ONE(...) +1
+inline constexpr size_t kVictimInfoFieldCount =
+    0 WARDLINK_VICTIM_FIELDS(WARDLINK_VICTIM_ONE, WARDLINK_VICTIM_ONE, WARDLINK_VICTIM_ONE);
+#undef WARDLINK_VICTIM_ONE
 
 // The record from the host's 44 texts in argument order; a null pointer reads as empty.
 VictimInfo ReadVictimInfo(const std::array<const char*, kVictimInfoFieldCount>& texts);

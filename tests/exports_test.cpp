@@ -4,10 +4,16 @@
 
 #include <array>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <regex>
 #include <set>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "patients/victim_fields.h"
 #include "tests/test_support.h"
 #include "wardlink.h"
 
@@ -29,6 +35,44 @@ const std::set<std::string> kExports = {
 #include "library/export_list.h"
 #undef WARDLINK_EXPORT
 };
+
+// The public header spells the stay record's arguments by hand: the list's names, in its order.
+std::vector<std::string> ParameterNames(std::string_view text, const std::regex& parameter) {
+  std::vector<std::string> names;
+  for (std::cregex_iterator it(text.data(), text.data() + text.size(), parameter), end; it != end;
+       ++it)
+    names.push_back((*it)[1]);
+  return names;
+}
+
+TEST(Exports, TheHeaderSpellsTheRecordAsItsList) {
+#define WARDLINK_VICTIM_NAME(member, ...) #member,
+#define WARDLINK_VICTIM_NONE(...)
+  const std::vector<std::string> record = {
+      WARDLINK_VICTIM_FIELDS(WARDLINK_VICTIM_NAME, WARDLINK_VICTIM_NAME, WARDLINK_VICTIM_NAME)};
+  std::vector<std::string> query = {
+      "server", "login", "password", "zhuYuanNo",
+      WARDLINK_VICTIM_FIELDS(WARDLINK_VICTIM_NONE, WARDLINK_VICTIM_NAME, WARDLINK_VICTIM_NONE)};
+#undef WARDLINK_VICTIM_NAME
+#undef WARDLINK_VICTIM_NONE
+  std::ifstream in(std::string(WARDLINK_SOURCE_DIR) + "/include/wardlink.h");
+  const std::string header((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string_view text = header;
+
+  // The macro runs to the first line that does not end in a backslash.
+  size_t begin = text.find("#define WARDLINK_VICTIM_INFO_PARAMS");
+  ASSERT_NE(begin, std::string_view::npos);
+  size_t end = begin;
+  do end = text.find('\n', end + 1);
+  while (end != std::string_view::npos && text[end - 1] == '\\');
+  EXPECT_EQ(ParameterNames(text.substr(begin, end - begin), std::regex(R"(const char \*(\w+))")),
+            record);
+
+  begin = text.find("GetVictimInfo(");
+  ASSERT_NE(begin, std::string_view::npos);
+  end = text.find(");", begin);
+  EXPECT_EQ(ParameterNames(text.substr(begin, end - begin), std::regex(R"(char\* (\w+))")), query);
+}
 
 TEST(Exports, TheLibraryExportsExactlyTheTableAndTheExtras) {
   ASSERT_EQ(kExports.size(), 46u);
