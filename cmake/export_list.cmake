@@ -14,8 +14,9 @@ function(wardlink_write_version_script path)
   file(CONFIGURE OUTPUT ${path} CONTENT "{\n  global:\n${names}  local:\n    *;\n};\n")
 endfunction()
 
-# The .def file of WardLink.dll: each name at its ordinal with its stdcall suffix (4 bytes a slot);
-# the linker exports it without (--kill-at).
+# The .def file of WardLink.dll: each name at its ordinal. The 32-bit build names it with its
+# stdcall suffix (4 bytes a slot), which the linker then drops (--kill-at); x64 has one calling
+# convention and no suffixes.
 function(wardlink_write_def path)
   set(exports "")
   foreach(line IN LISTS WARDLINK_EXPORT_LINES)
@@ -24,8 +25,12 @@ function(wardlink_write_def path)
     list(GET fields 0 ordinal)
     list(GET fields 1 name)
     list(GET fields 2 slots)
-    math(EXPR bytes "${slots} * 4")
-    string(APPEND exports "  ${name}@${bytes} @${ordinal}\n")
+    set(suffix "")
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+      math(EXPR bytes "${slots} * 4")
+      set(suffix "@${bytes}")
+    endif()
+    string(APPEND exports "  ${name}${suffix} @${ordinal}\n")
   endforeach()
   file(CONFIGURE OUTPUT ${path} CONTENT "LIBRARY WardLink.dll\nEXPORTS\n${exports}")
 endfunction()

@@ -1,6 +1,7 @@
-# The 32-bit Windows drop-in WardLink.dll, cross-built with the toolchain in mingw-i686.cmake:
-# statically linked runtime, SQLite compiled in, ODBC through odbc32, exports from the .def file
-# alone (a dllexport as well would add decorated duplicates), and the 32-bit test host.
+# The Windows WardLink.dll, cross-built with the toolchain in mingw-i686.cmake (the 32-bit drop-in)
+# or mingw-x86_64.cmake (x64, for 64-bit hosts), from the same sources: statically linked runtime,
+# SQLite compiled in, ODBC through odbc32, exports from the .def file alone (a dllexport as well
+# would add decorated duplicates), and the test host of the same width.
 enable_language(C)
 include(${CMAKE_SOURCE_DIR}/cmake/sqlite_amalgamation.cmake)
 
@@ -25,14 +26,15 @@ wardlink_write_def(${WARDLINK_DEF})
 add_library(wardlink SHARED ${WARDLINK_EXPORT_SOURCES} ${WARDLINK_DEF})
 target_include_directories(wardlink PUBLIC ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR})
 target_link_libraries(wardlink PRIVATE wardlink_core)
-# The .def names each export with its stdcall suffix, and --kill-at exports it without: the DLL
-# shows plain names only.
+# The 32-bit .def names each export with its stdcall suffix, and --kill-at exports it without: the
+# DLL shows plain names only.
 set_target_properties(wardlink PROPERTIES PREFIX "" OUTPUT_NAME WardLink IMPORT_PREFIX ""
                       IMPORT_SUFFIX ".lib" LINK_DEPENDS ${WARDLINK_DEF})
 target_link_options(wardlink PRIVATE -static -static-libgcc -static-libstdc++ -s -Wl,--kill-at
                     -Wl,--no-undefined)
-# The import library for hosts, written over the linker's: a host's compiler calls AddZhiYe@24,
-# which must resolve to the plain name; the linker's own would carry the plain names only.
+# The import library for hosts, written over the linker's: a 32-bit host's compiler calls
+# AddZhiYe@24, which must resolve to the plain name; the linker's own would carry the plain names
+# only.
 set(WARDLINK_IMPORT_LIBRARY ${CMAKE_BINARY_DIR}/WardLink.lib)
 add_custom_command(TARGET wardlink POST_BUILD
   COMMAND ${CMAKE_DLLTOOL} --kill-at --input-def ${WARDLINK_DEF} --dllname WardLink.dll

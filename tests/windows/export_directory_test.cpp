@@ -1,6 +1,6 @@
-// The export table of WardLink.dll as the file's export directory holds it, read on Linux: every
-// name at its ordinal, plain names only, nothing else. The DLL's path comes in
-// WARDLINK_WINDOWS_DLL.
+// The export table of both WardLink.dll builds as the file's export directory holds it, read on
+// Linux: every name at its ordinal, plain names only, nothing else, in an image of the right width.
+// The DLLs' paths come in WARDLINK_WINDOWS_DLL (32-bit) and WARDLINK_WINDOWS64_DLL (x64).
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -61,13 +61,28 @@ class PeFile {
   std::string bytes_;
 };
 
+// What tells the two widths apart in the headers.
+struct Image {
+  const char* variable;  // names the DLL's path
+  uint16_t machine;
+  uint16_t magic;           // of the optional header
+  size_t directoryOffset;   // of the export directory's entry, in the optional header
+};
+
+constexpr Image kImages[] = {
+    {"WARDLINK_WINDOWS_DLL", 0x14C, 0x10B, 96},     // i386, PE32
+    {"WARDLINK_WINDOWS64_DLL", 0x8664, 0x20B, 112},  // AMD64, PE32+
+};
+
 // ordinal -> name, for every exported name; `functions` gets the export address count.
-std::map<int, std::string> ReadExports(const PeFile& pe, uint32_t& functions, uint32_t& base) {
+std::map<int, std::string> ReadExports(const PeFile& pe, const Image& image, uint32_t& functions,
+                                       uint32_t& base) {
   size_t header = pe.U32(0x3C);
   EXPECT_EQ(pe.U32(header), 0x00004550u) << "PE signature";
+  EXPECT_EQ(pe.U16(header + 4), image.machine) << "machine";
   size_t optional = header + 24;
-  EXPECT_EQ(pe.U16(optional), 0x10Bu) << "a 32-bit image";
-  size_t directory = pe.Offset(pe.U32(optional + 96));
+  EXPECT_EQ(pe.U16(optional), image.magic) << "optional header";
+  size_t directory = pe.Offset(pe.U32(optional + image.directoryOffset));
   base = pe.U32(directory + 16);
   functions = pe.U32(directory + 20);
   uint32_t names = pe.U32(directory + 24);
@@ -82,14 +97,16 @@ std::map<int, std::string> ReadExports(const PeFile& pe, uint32_t& functions, ui
   return exports;
 }
 
-TEST(WindowsDll, ExportsExactlyTheTableByNameAndOrdinal) {
-  const char* path = std::getenv("WARDLINK_WINDOWS_DLL");
-  ASSERT_NE(path, nullptr) << "WARDLINK_WINDOWS_DLL names the DLL to read";
+class WindowsDll : public testing::TestWithParam<Image> {};
+
+TEST_P(WindowsDll, ExportsExactlyTheTableByNameAndOrdinal) {
+  const char* path = std::getenv(GetParam().variable);
+  ASSERT_NE(path, nullptr) << GetParam().variable << " names the DLL to read";
   PeFile pe(path);
   ASSERT_FALSE(pe.empty()) << path;
   uint32_t functions = 0;
   uint32_t base = 0;
-  std::map<int, std::string> exports = ReadExports(pe, functions, base);
+  std::map<int, std::string> exports = ReadExports(pe, GetParam(), functions, base);
   std::map<int, std::string> expected;
   for (const Expected& entry : kExports) expected.emplace(entry.ordinal, entry.name);
   EXPECT_EQ(exports, expected);
@@ -98,5 +115,10 @@ TEST(WindowsDll, ExportsExactlyTheTableByNameAndOrdinal) {
   for (const auto& [ordinal, name] : exports)
     EXPECT_EQ(name.find('@'), std::string::npos) << "decorated name " << name;
 }
+
+INSTANTIATE_TEST_SUITE_P(BothWidths, WindowsDll, testing::ValuesIn(kImages),
+                         [](const testing::TestParamInfo<Image>& info) {
+                           return std::string(info.param.machine == 0x14C ? "x86" : "x64");
+                         });
 
 }  // namespace

@@ -1,7 +1,8 @@
-/* A 32-bit Windows host of WardLink.dll, as today's hosts use it: loaded by name, every export
- * found by name and by ordinal, called with its convention through a stub that checks ESP and the
- * callee-saved registers. It plays a day of the hospital on the databases it is given and prints
- * one line per failed check, then "N passed, M failed".
+/* A Windows host of WardLink.dll, as today's hosts use it: loaded by name, every export found by
+ * name and by ordinal and called with its convention. Built 32-bit, it calls through a stub that
+ * checks ESP and the callee-saved registers; built for x64, it leaves junk in the upper half of
+ * integer arguments, as x64 callers may. It plays a day of the hospital on the databases it is
+ * given and prints one line per failed check, then "N passed, M failed".
  *
  *   host main SQLITE-SERVER ODBC-SERVER BROKEN-SERVER MISSING-SERVER PLAIN-SERVER
  *   host codepage SQLITE-SERVER     (under a Chinese ANSI code page and locale)
@@ -12,8 +13,14 @@
 #include <string.h>
 #include <windows.h>
 
-#include "checked_call.h"
 #include "wardlink.h"
+
+#if defined(__i386__)
+#include "checked_call.h"
+typedef uint32_t Slot;
+#else
+typedef uint64_t Slot;
+#endif
 
 typedef struct {
   int ordinal;
@@ -64,29 +71,16 @@ static Export* FindExport(const char* name) {
   return NULL;
 }
 
-/* Calls an export by name with its 32-bit arguments, in the convention it must have. */
-static int32_t Invoke(const char* name, ...) {
-  uint32_t args[64];
-  va_list list;
-  Export* entry = FindExport(name);
+#if defined(__i386__)
+/* Every call through the stub: a wrong convention shows as a moved ESP or a changed register. */
+static uintptr_t CallExport(const char* name, void* function, const Slot* args, int count) {
   CheckedCall call;
   memset(&call, 0, sizeof call);
-  va_start(list, name);
-  for (int i = 0; i < entry->args; ++i) args[i] = va_arg(list, uint32_t);
-  va_end(list);
-  call.function = (void*)GetProcAddress(dll, name);
-  if (call.function == NULL) {
-    Check(0, "%s is not exported", name);
-    return -99;
-  }
+  call.function = function;
   call.args = args;
-  call.count = entry->args;
+  call.count = count;
   call.registerArgs = strcmp(name, "GetBingQingMiaoShu") == 0 ? 3 : 0;
-  currentExport = name;
   RunCheckedCall(&call);
-  currentExport = "(none)";
-  ++conventionCalls;
-  entry->called = 1;
   if (call.espDelta != 0 || call.ebx != CHECKED_EBX || call.esi != CHECKED_ESI ||
       call.edi != CHECKED_EDI || call.ebp != CHECKED_EBP) {
     ++conventionFailures;
@@ -94,7 +88,66 @@ static int32_t Invoke(const char* name, ...) {
           (int)call.espDelta, (unsigned long)call.ebx, (unsigned long)call.esi,
           (unsigned long)call.edi, (unsigned long)call.ebp);
   }
-  return (int32_t)call.result;
+  return call.result;
+}
+#else
+/* x64 has one convention: the caller owns the stack and a function reads only its own slots, so
+ * one type with room for the longest argument list calls every export. */
+#define MAX_SLOTS 48
+typedef uint64_t (*AnyExport)(Slot, Slot, Slot, Slot, Slot, Slot, Slot, Slot, Slot, Slot, Slot,
+                              Slot, Slot, Slot, Slot, Slot, Slot, Slot, Slot, Slot, Slot, Slot,
+                              Slot, Slot, Slot, Slot, Slot, Slot, Slot, Slot, Slot, Slot, Slot,
+                              Slot, Slot, Slot, Slot, Slot, Slot, Slot, Slot, Slot, Slot, Slot,
+                              Slot, Slot, Slot, Slot);
+
+static uintptr_t CallExport(const char* name, void* function, const Slot* args, int count) {
+  Slot a[MAX_SLOTS] = {0};
+  (void)name;
+  memcpy(a, args, (size_t)count * sizeof(Slot));
+  return (uintptr_t)((AnyExport)function)(
+      a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11], a[12], a[13],
+      a[14], a[15], a[16], a[17], a[18], a[19], a[20], a[21], a[22], a[23], a[24], a[25], a[26],
+      a[27], a[28], a[29], a[30], a[31], a[32], a[33], a[34], a[35], a[36], a[37], a[38], a[39],
+      a[40], a[41], a[42], a[43], a[44], a[45], a[46], a[47]);
+}
+#endif
+
+/* Calls an export by name, one slot an argument; the raw result (WardLinkVersion's is a pointer).
+ * An integer is read as a whole slot: on x64 its upper half is whatever the caller left there. */
+static uintptr_t InvokeRaw(const char* name, va_list list) {
+  Slot args[64];
+  Export* entry = FindExport(name);
+  void* function = (void*)GetProcAddress(dll, name);
+  uintptr_t result;
+  if (function == NULL) {
+    Check(0, "%s is not exported", name);
+    return (uintptr_t)-99;
+  }
+  for (int i = 0; i < entry->args; ++i) args[i] = va_arg(list, Slot);
+  currentExport = name;
+  result = CallExport(name, function, args, entry->args);
+  currentExport = "(none)";
+  ++conventionCalls;
+  entry->called = 1;
+  return result;
+}
+
+static int32_t Invoke(const char* name, ...) {
+  va_list list;
+  uintptr_t result;
+  va_start(list, name);
+  result = InvokeRaw(name, list);
+  va_end(list);
+  return (int32_t)result;
+}
+
+static const char* InvokeText(const char* name, ...) {
+  va_list list;
+  uintptr_t result;
+  va_start(list, name);
+  result = InvokeRaw(name, list);
+  va_end(list);
+  return (const char*)result;
 }
 
 static void Expect(const char* what, int32_t got, int32_t want) {
@@ -116,8 +169,8 @@ static const char* LastError(void) {
 
 static void CheckExportTable(void) {
   const BYTE* base = (const BYTE*)dll;
-  const IMAGE_NT_HEADERS32* nt =
-      (const IMAGE_NT_HEADERS32*)(base + ((const IMAGE_DOS_HEADER*)base)->e_lfanew);
+  const IMAGE_NT_HEADERS* nt =
+      (const IMAGE_NT_HEADERS*)(base + ((const IMAGE_DOS_HEADER*)base)->e_lfanew);
   const IMAGE_DATA_DIRECTORY* entry =
       &nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
   const IMAGE_EXPORT_DIRECTORY* directory =
@@ -429,6 +482,20 @@ static void Failures(const char* good, const char* broken, const char* missing, 
         "the hostile password is refused unsent: \"%s\"", LastError());
 }
 
+#if !defined(__i386__)
+/* ---- x64: integers in 8-byte slots ---- */
+
+/* The upper half of an int32_t argument's slot is undefined on x64, and a host may leave junk
+ * there: the DLL reads the lower half only. */
+static void JunkAboveIntegers(const char* server) {
+  const Slot junk = 0xA5A5A5A500000000ull;
+  Expect("AddZhiYe with junk above its integers",
+         Invoke("AddZhiYe", server, "", "", "junk", junk | 30, junk | 3), 0);
+  Expect("DeleteZhiYe of the lower half", Invoke("DeleteZhiYe", server, "", "", (Slot)30), 0);
+  Expect("DeleteZhiYe again, with junk", Invoke("DeleteZhiYe", server, "", "", junk | 30), 2);
+}
+#endif
+
 /* ---- COM ---- */
 
 typedef struct {
@@ -535,20 +602,27 @@ int main(int argc, char** argv) {
   }
   CheckExportTable();
   /* The loaded library and the header this host was built with. */
-  ExpectText("WardLinkVersion", (const char*)(intptr_t)Invoke("WardLinkVersion"),
-             WARDLINK_VERSION_STRING);
+  ExpectText("WardLinkVersion", InvokeText("WardLinkVersion"), WARDLINK_VERSION_STRING);
   if (mainMode) {
     Scenario(argv[2]);
     Scenario(argv[3]);
     Failures(argv[2], argv[4], argv[5], argv[6]);
     ComChecks(argv[2]);
+#if !defined(__i386__)
+    JunkAboveIntegers(argv[2]);
+#endif
     for (int i = 0; i < EXPORT_COUNT; ++i)
       Check(kExports[i].called, "%s was not called through the checked stub", kExports[i].name);
   } else {
     CodePage(argv[2]);
   }
+#if defined(__i386__)
   printf("conventions: %d checked calls, %d with ESP or a callee-saved register changed\n",
          conventionCalls, conventionFailures);
+#else
+  printf("conventions: %d calls in the x64 convention, integers with junk in upper halves\n",
+         conventionCalls);
+#endif
   printf("%d passed, %d failed\n", passed, failed);
   fflush(stdout);
   return failed == 0 ? 0 : 1;
