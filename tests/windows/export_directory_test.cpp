@@ -65,12 +65,12 @@ class PeFile {
 struct Image {
   const char* variable;  // names the DLL's path
   uint16_t machine;
-  uint16_t magic;           // of the optional header
-  size_t directoryOffset;   // of the export directory's entry, in the optional header
+  uint16_t magic;          // of the optional header
+  size_t directoryOffset;  // of the export directory's entry, in the optional header
 };
 
 constexpr Image kImages[] = {
-    {"WARDLINK_WINDOWS_DLL", 0x14C, 0x10B, 96},     // i386, PE32
+    {"WARDLINK_WINDOWS_DLL", 0x14C, 0x10B, 96},      // i386, PE32
     {"WARDLINK_WINDOWS64_DLL", 0x8664, 0x20B, 112},  // AMD64, PE32+
 };
 

@@ -37,7 +37,7 @@ static Export kExports[] = {
 #define EXPORT_COUNT ((int)(sizeof(kExports) / sizeof(kExports[0])))
 
 static HMODULE dll;
-static int passed, failed, conventionCalls, conventionFailures;
+static int passed, failed, conventionCalls;
 static const char* currentExport = "(none)";
 
 /* A crash is a failure with its place, never a silent end (Wine may exit with status 0). */
@@ -72,6 +72,8 @@ static Export* FindExport(const char* name) {
 }
 
 #if defined(__i386__)
+static int conventionFailures;
+
 /* Every call through the stub: a wrong convention shows as a moved ESP or a changed register. */
 static uintptr_t CallExport(const char* name, void* function, const Slot* args, int count) {
   CheckedCall call;
@@ -105,10 +107,10 @@ static uintptr_t CallExport(const char* name, void* function, const Slot* args, 
   (void)name;
   memcpy(a, args, (size_t)count * sizeof(Slot));
   return (uintptr_t)((AnyExport)function)(
-      a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11], a[12], a[13],
-      a[14], a[15], a[16], a[17], a[18], a[19], a[20], a[21], a[22], a[23], a[24], a[25], a[26],
-      a[27], a[28], a[29], a[30], a[31], a[32], a[33], a[34], a[35], a[36], a[37], a[38], a[39],
-      a[40], a[41], a[42], a[43], a[44], a[45], a[46], a[47]);
+      a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11], a[12], a[13], a[14],
+      a[15], a[16], a[17], a[18], a[19], a[20], a[21], a[22], a[23], a[24], a[25], a[26], a[27],
+      a[28], a[29], a[30], a[31], a[32], a[33], a[34], a[35], a[36], a[37], a[38], a[39], a[40],
+      a[41], a[42], a[43], a[44], a[45], a[46], a[47]);
 }
 #endif
 
@@ -620,8 +622,7 @@ int main(int argc, char** argv) {
   printf("conventions: %d checked calls, %d with ESP or a callee-saved register changed\n",
          conventionCalls, conventionFailures);
 #else
-  printf("conventions: %d calls in the x64 convention, integers with junk in upper halves\n",
-         conventionCalls);
+  printf("conventions: %d calls in the x64 convention\n", conventionCalls);
 #endif
   printf("%d passed, %d failed\n", passed, failed);
   fflush(stdout);
