@@ -29,7 +29,7 @@ apt_private=(-o "Dir::Etc::SourceList=$work/sources.list" -o "Dir::Etc::SourcePa
   -o "Dir::Cache=$work/cache" -o "Dir::State::status=/dev/null" -o "Debug::NoLocking=true"
   -o "APT::Architectures=$(dpkg --print-architecture)" -o "Acquire::Languages=none"
   -o "APT::Sandbox::User=$(id -un)")
-apt-get "${apt_private[@]}" update -qq
+apt-get "${apt_private[@]}" update -qq --error-on=any
 (cd "$work" && apt-get "${apt_private[@]}" download -qq "qemu-user/$suite")
 deb=$(echo "$work"/qemu-user_*.deb)
 version=$(dpkg-deb -f "$deb" Version)

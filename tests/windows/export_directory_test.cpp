@@ -74,6 +74,8 @@ constexpr Image kImages[] = {
     {"WARDLINK_WINDOWS64_DLL", 0x8664, 0x20B, 112},  // AMD64, PE32+
 };
 
+void PrintTo(const Image& image, std::ostream* out) { *out << image.variable; }
+
 // ordinal -> name, for every exported name; `functions` gets the export address count.
 std::map<int, std::string> ReadExports(const PeFile& pe, const Image& image, uint32_t& functions,
                                        uint32_t& base) {
