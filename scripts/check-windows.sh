@@ -30,7 +30,10 @@ pe_machine() {
 case "$(pe_machine "$windows_build/WardLink.dll")" in
   014c) width=32 ;;
   8664) width=64 ;;
-  *) echo "check-windows: $windows_build/WardLink.dll is neither an i386 nor an x64 image"; exit 1 ;;
+  *)
+    echo "check-windows: $windows_build/WardLink.dll is neither an i386 nor an x64 image"
+    exit 1
+    ;;
 esac
 
 # The route of a single run: WARDLINK_WINE_ROUTE is how this script calls itself for each.
@@ -147,8 +150,8 @@ run_host() {
   local log=$1 locale=$2
   shift 2
   local status=0
-  (cd "$work" && env LC_ALL="$locale" timeout "$limit" "$wine" host.exe "$@") >"$work/$log.raw" 2>&1 ||
-    status=$?
+  (cd "$work" && env LC_ALL="$locale" timeout "$limit" "$wine" host.exe "$@") \
+    >"$work/$log.raw" 2>&1 || status=$?
   tr -d '\r' <"$work/$log.raw" >"$work/$log"
   grep -E '^(FAIL|conventions|code page|[0-9]+ passed)' "$work/$log" | sed "s/^/  $log: /" || true
   if [ "$status" -eq 124 ]; then

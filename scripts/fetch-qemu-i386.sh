@@ -16,7 +16,10 @@ suite=${VERSION_CODENAME:?no Debian codename in /etc/os-release}-backports
 # The mirror that the machine's own sources name for its release.
 mirror=$(apt-get indextargets --format '$(REPO_URI)' "Release: $VERSION_CODENAME" \
   'Origin: Debian' 'Created-By: Packages' | head -n 1)
-[ -n "$mirror" ] || { echo "fetch-qemu-i386: no Debian $VERSION_CODENAME source in apt's lists"; exit 1; }
+if [ -z "$mirror" ]; then
+  echo "fetch-qemu-i386: no Debian $VERSION_CODENAME source in apt's lists"
+  exit 1
+fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
