@@ -1,5 +1,4 @@
 #include <odbcinst.h>
-#include <odbcinstext.h>
 
 #include <array>
 #include <cstdlib>
@@ -7,16 +6,24 @@
 #include "db/odbc_connection_string.h"
 #include "db/odbc_platform.h"
 
+// The installer's own names for the user's and the system's DSN files. libodbcinst exports them,
+// but declares them only in a header meant for its own sources.
+extern "C" BOOL _odbcinst_UserINI(char* fileName, BOOL verify);
+extern "C" BOOL _odbcinst_SystemINI(char* fileName, BOOL verify);
+
 namespace wardlink {
 
 namespace {
+
+// The driver manager's buffer for a library name or a DSN's driver, terminating zero included.
+constexpr size_t kIniValueSize = 1001;
 
 SQLCHAR* Chars(std::string& text) { return reinterpret_cast<SQLCHAR*>(text.data()); }
 
 // Read into a buffer of the driver manager's own size, so that a value too long for it is cut
 // where the driver manager cuts it.
 std::string ProfileString(std::string_view section, const char* key, const char* file) {
-  std::array<char, INI_MAX_PROPERTY_VALUE + 1> value{};
+  std::array<char, kIniValueSize> value{};
   int length = SQLGetPrivateProfileString(std::string(section).c_str(), key, "", value.data(),
                                           static_cast<int>(value.size()), file);
   if (length <= 0) return std::string();
@@ -29,8 +36,8 @@ std::string ProfileString(std::string_view section, const char* key, const char*
 std::vector<std::string> DataSourceFiles() {
   std::array<char, FILENAME_MAX + 1> user{};
   std::array<char, FILENAME_MAX + 1> system{};
-  _odbcinst_UserINI(user.data(), FALSE);
-  _odbcinst_SystemINI(system.data(), FALSE);
+  _odbcinst_UserINI(user.data(), 0);
+  _odbcinst_SystemINI(system.data(), 0);
   const char* search = std::getenv("ODBCSEARCH");
   std::string_view mode = search != nullptr ? search : "";
   if (mode == "ODBC_USER_DSN") return {user.data()};
@@ -115,7 +122,7 @@ SQLRETURN OdbcInfoText(SQLHDBC connection, SQLUSMALLINT info, const DriverText& 
 }
 
 std::string DriverLibrary(std::string_view driver) {
-  if (driver.size() > INI_MAX_PROPERTY_VALUE) return std::string();  // refused as too long
+  if (driver.size() >= kIniValueSize) return std::string();  // refused as too long
   // A 64-bit driver manager reads Driver64 first.
   std::string library = sizeof(void*) == 8 ? ProfileString(driver, "Driver64", "ODBCINST.INI") : "";
   if (library.empty()) library = ProfileString(driver, "Driver", "ODBCINST.INI");

@@ -72,7 +72,7 @@ class OdbcFamilies : public ::testing::Test {
 
 struct Family {
   std::string server;    // after "odbc:", or a plain server name
-  ReadAttributes given;  // the attributes the server argument itself holds
+  ReadAttributes given;  // the attributes sent before UID and PWD (NoCreat first for SQLite's)
   bool freeTds;          // FreeTDS also gets the code page
   bool braces;           // the driver is known to read a braced value
   std::vector<Reader> driverReaders;
@@ -97,14 +97,14 @@ std::vector<Family> Families() {
        kStandard},
       {"odbc:DSN=MicrosoftDsn", {{"DSN", "MicrosoftDsn"}}, false, true, kStandard},
       {"odbc:Driver=SQLite3;Database=/tmp/x.db",
-       {{"Driver", "SQLite3"}, {"Database", "/tmp/x.db"}},
+       {{"NoCreat", "1"}, {"Driver", "SQLite3"}, {"Database", "/tmp/x.db"}},
        false,
        false,
        kAny},
-      {"odbc:DSN=SqliteDsn", {{"DSN", "SqliteDsn"}}, false, false, kAny},
+      {"odbc:DSN=SqliteDsn", {{"NoCreat", "1"}, {"DSN", "SqliteDsn"}}, false, false, kAny},
       // FreeTDS's library as Driver, the SQLite driver's as Driver64: the latter is loaded.
-      {"odbc:Driver=Disguised", {{"Driver", "Disguised"}}, false, false, kAny},
-      {"odbc:DSN=DisguisedDsn", {{"DSN", "DisguisedDsn"}}, false, false, kAny},
+      {"odbc:Driver=Disguised", {{"NoCreat", "1"}, {"Driver", "Disguised"}}, false, false, kAny},
+      {"odbc:DSN=DisguisedDsn", {{"NoCreat", "1"}, {"DSN", "DisguisedDsn"}}, false, false, kAny},
       {"odbc:Driver=WardLinkRecorder", {{"Driver", "WardLinkRecorder"}}, false, false, kAny},
       {"odbc:DSN=RecorderDsn", {{"DSN", "RecorderDsn"}}, false, false, kAny},
   };
