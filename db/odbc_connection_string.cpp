@@ -42,7 +42,9 @@ OdbcFamily FamilyOfLibrary(std::string_view library) {
   std::string file = Lower(library);
   if (size_t slash = file.find_last_of("/\\"); slash != std::string::npos) file.erase(0, slash + 1);
   // The file name, with or without the version that may follow ".so".
-  auto named = [&](const std::string& name) { return file == name || file.starts_with(name + "."); };
+  auto named = [&](const std::string& name) {
+    return file == name || file.starts_with(name + ".");
+  };
   if (named("libtdsodbc.so")) return OdbcFamily::kFreeTds;
   if (named("libsqlite3odbc.so") || file == "sqlite3odbc.dll") return OdbcFamily::kSqlite;
   if (file.starts_with("libmsodbcsql") || file.starts_with("msodbcsql") ||

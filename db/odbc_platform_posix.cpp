@@ -144,9 +144,8 @@ std::string DataSourceLibrary(std::string_view dsn) {
 
 std::string HostSqlServerConnectionString(std::string_view server, std::string_view login,
                                           std::string_view password) {
-  return SqlServerConnectionString(
-      server, login, password, EnvironmentCodeset(),
-      QuotingFor(FamilyOfLibrary(DriverLibrary(kSqlServerDriver))));
+  return SqlServerConnectionString(server, login, password, EnvironmentCodeset(),
+                                   QuotingFor(FamilyOfLibrary(DriverLibrary(kSqlServerDriver))));
 }
 
 }  // namespace wardlink

@@ -133,9 +133,9 @@ std::string DriverLibrary(std::string_view driver) {
   TextConverter text;
   std::u16string name = text.ToUtf16(driver);
   std::u16string library(1024, u'\0');
-  int length = SQLGetPrivateProfileStringW(
-      reinterpret_cast<LPCWSTR>(name.c_str()), L"Driver", L"",
-      reinterpret_cast<LPWSTR>(library.data()), static_cast<int>(library.size()), L"ODBCINST.INI");
+  int length = SQLGetPrivateProfileStringW(reinterpret_cast<LPCWSTR>(name.c_str()), L"Driver", L"",
+                                           reinterpret_cast<LPWSTR>(library.data()),
+                                           static_cast<int>(library.size()), L"ODBCINST.INI");
   library.resize(static_cast<size_t>(std::clamp(length, 0, static_cast<int>(library.size()) - 1)));
   return text.FromUtf16(library);
 }

@@ -361,7 +361,8 @@ void CreateSqliteDatabase(const std::string& path, const std::string& script) {
   }
   std::string failure;
   for (size_t written = 0; failure.empty() && written < image.size();) {
-    auto count = ::write(file, image.data() + written, static_cast<unsigned>(image.size() - written));
+    auto count =
+        ::write(file, image.data() + written, static_cast<unsigned>(image.size() - written));
     if (count < 0 && errno != EINTR) failure = std::strerror(errno);
     if (count > 0) written += static_cast<size_t>(count);
   }

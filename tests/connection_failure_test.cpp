@@ -8,8 +8,8 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <string>
@@ -197,7 +197,8 @@ TEST(SqlitePath, AFileEmptiedAsItIsOpenedIsNotADatabase) {
   TrialDatabase db;
   std::map<std::string, int> outcomes;
   for (int round = 0; round < 200; ++round) {
-    const std::filesystem::path file = db.path().parent_path() / ("raced.db." + std::to_string(round));
+    const std::filesystem::path file =
+        db.path().parent_path() / ("raced.db." + std::to_string(round));
     std::filesystem::copy_file(db.path(), file);
     const std::string server = "sqlite:" + file.string();
     int32_t result = 0;
@@ -243,7 +244,8 @@ TEST(SqlitePath, CreateTrialWritesNoFileItDidNotCreate) {
     } else {
       EXPECT_TRUE(created) << round;
     }
-    ASSERT_EQ(std::filesystem::file_size(victim), 0U) << round << ": the other database was written";
+    ASSERT_EQ(std::filesystem::file_size(victim), 0U)
+        << round << ": the other database was written";
   }
   std::cout << "[ swapped ] " << swapped << " of 100\n";
   EXPECT_GT(swapped, 0) << "the race was never met";

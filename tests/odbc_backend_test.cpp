@@ -164,8 +164,8 @@ TEST(OdbcConnection, AConnectionStringTheCallCannotCarryWholeIsRefused) {
     int32_t result = AddZhiYe("odbc:Driver=WardLinkRecorder", "emr", password.c_str(), "x", 1, 1);
     if (length <= 32767) {
       EXPECT_EQ(result, 0) << length;
-      EXPECT_EQ(log.Received(), std::vector<std::string>{"Driver=WardLinkRecorder;UID=emr;PWD=" +
-                                                         password + ";"});
+      EXPECT_EQ(log.Received(),
+                std::vector<std::string>{"Driver=WardLinkRecorder;UID=emr;PWD=" + password + ";"});
     } else {
       EXPECT_EQ(result, 1) << length;
       EXPECT_EQ(LastErrorMessage(), "connection string refused: too long");

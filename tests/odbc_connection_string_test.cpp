@@ -140,13 +140,20 @@ TEST(OdbcSqlServerConnectionString, NamesFreeTdsTheCatalogAndTheCodePage) {
 }
 
 TEST(OdbcSqlServerConnectionString, QuotesAwkwardArgumentsAndRefusesAnyClosingBrace) {
-  std::string text = SqlServerConnectionString("db01", "a;UID=sa", "p;w={d", "UTF-8", OdbcQuoting::kFreeTds);
+  std::string text =
+      SqlServerConnectionString("db01", "a;UID=sa", "p;w={d", "UTF-8", OdbcQuoting::kFreeTds);
   Attributes expected = {{"Driver", "FreeTDS"}, {"Server", "db01"}, {"Database", "KLINODB"},
                          {"UID", "a;UID=sa"},   {"PWD", "p;w={d"},  {"ClientCharset", "UTF-8"}};
   EXPECT_EQ(ParseOdbcConnectionString(text), expected);
-  EXPECT_THROW(SqlServerConnectionString("db01", "sa", "x}Driver=/tmp/evil.so;", "UTF-8", OdbcQuoting::kFreeTds), DbError);
-  EXPECT_THROW(SqlServerConnectionString("db01", "x}SAVEFILE=/tmp/saved;", "", "UTF-8", OdbcQuoting::kFreeTds), DbError);
-  EXPECT_THROW(SqlServerConnectionString("db01}Driver=/tmp/evil.so;", "sa", "", "UTF-8", OdbcQuoting::kFreeTds), DbError);
+  EXPECT_THROW(SqlServerConnectionString("db01", "sa", "x}Driver=/tmp/evil.so;", "UTF-8",
+                                         OdbcQuoting::kFreeTds),
+               DbError);
+  EXPECT_THROW(SqlServerConnectionString("db01", "x}SAVEFILE=/tmp/saved;", "", "UTF-8",
+                                         OdbcQuoting::kFreeTds),
+               DbError);
+  EXPECT_THROW(SqlServerConnectionString("db01}Driver=/tmp/evil.so;", "sa", "", "UTF-8",
+                                         OdbcQuoting::kFreeTds),
+               DbError);
 }
 
 TEST(OdbcDataSourceConnectionString, AppendsLoginAndPasswordQuotedForTheDriver) {

@@ -246,7 +246,8 @@ TEST_F(Tool, HumanOutputWritesControlCharactersVisibly) {
   db_.Exec("INSERT INTO Emr_Doc_Emr_InfoList (ZhuYuanNo) VALUES ('ZY1')");
   db_.Exec(
       "INSERT INTO Emr_Doc_Emr_Event (ZhuYuanNo, SequenceNumber, EventCode, EventDate, Memo) "
-      "VALUES ('ZY1', 1, 'RuYuan', '2024-03-01 00:00:00.000', '" + title + "')");
+      "VALUES ('ZY1', 1, 'RuYuan', '2024-03-01 00:00:00.000', '" +
+      title + "')");
   const std::string badDate = "JiaoBan " + Connection() + " ZY1 doc01 Wang '' '' '" + red + "'";
   const struct {
     std::string arguments;

@@ -48,9 +48,9 @@ TEST(WindowsSqlServerDriver, ConnectionStringFollowsTheBraceRule) {
                                                OdbcQuoting::kStandard),
             "Driver=SQL Server;Server=db01;Database=KLINODB;UID={a;UID=x};PWD={p{w;d=1};");
   // Windows' driver manager documents no escape for "}" inside braces.
-  EXPECT_THROW(MicrosoftSqlServerConnectionString("SQL Server", "db01", "sa", "p}w",
-                                                   OdbcQuoting::kStandard),
-               DbError);
+  EXPECT_THROW(
+      MicrosoftSqlServerConnectionString("SQL Server", "db01", "sa", "p}w", OdbcQuoting::kStandard),
+      DbError);
 }
 
 struct FormCase {
