@@ -1,4 +1,5 @@
 #include <odbcinst.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdlib>
@@ -133,6 +134,8 @@ std::string DriverLibrary(std::string_view driver) {
 std::string DataSourceLibrary(std::string_view dsn) {
   std::string driver;
   for (const std::string& file : DataSourceFiles()) {
+    // The installer creates a file it is asked to read; a missing one holds no DSN.
+    if (::access(file.c_str(), F_OK) != 0) continue;
     driver = ProfileString(dsn, "Driver", file.c_str());
     if (!driver.empty()) break;
   }
