@@ -240,7 +240,7 @@ TEST_F(Tool, EventsAndRecordShowAStay) {
 // written out, so that no stored escape sequence recolours or retitles the operator's terminal.
 TEST_F(Tool, HumanOutputWritesControlCharactersVisibly) {
   const std::string red = "\x1b[31m";
-  const std::string title = "\x1b]0;owned\x07";
+  const std::string title = "\x1b]0;owned\x07\xc2\x9b";  // OSC, BEL, then U+009B (CSI)
   db_.Exec("INSERT INTO Emr_Doc_Emr_Info (ZhuYuanNo, PeopleName) VALUES ('ZY1', 'Chen" + red +
            "Jing')");
   db_.Exec("INSERT INTO Emr_Doc_Emr_InfoList (ZhuYuanNo) VALUES ('ZY1')");
@@ -255,7 +255,7 @@ TEST_F(Tool, HumanOutputWritesControlCharactersVisibly) {
     std::string shown;
   } cases[] = {
       {"record " + Connection() + " ZY1", "", "Chen\\x1b[31mJing\n"},
-      {"events " + Connection() + " ZY1", "", "(\\x1b]0;owned\\x07)\n"},
+      {"events " + Connection() + " ZY1", "", "(\\x1b]0;owned\\x07\\u009b)\n"},
       {"call GetVictimInfo " + Connection() + " ZY1", "", "PeopleName: Chen\\x1b[31mJing\n"},
       {"call " + badDate, "", "'\\x1b[31m' is not a valid date"},
       {"batch", badDate + "\n", "'\\x1b[31m' is not a valid date"},
@@ -264,7 +264,7 @@ TEST_F(Tool, HumanOutputWritesControlCharactersVisibly) {
   for (const auto& each : cases) {
     ToolRun run = Run(each.arguments, each.input);
     EXPECT_NE(run.out.find(each.shown), std::string::npos) << each.arguments << ": " << run.out;
-    EXPECT_EQ(run.out.find_first_of("\x1b\x07"), std::string::npos) << each.arguments;
+    EXPECT_EQ(run.out.find_first_of("\x1b\x07\x9b"), std::string::npos) << each.arguments;
   }
 }
 
