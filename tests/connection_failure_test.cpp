@@ -196,7 +196,7 @@ class Racer {
 TEST(SqlitePath, AFileEmptiedAsItIsOpenedIsNotADatabase) {
   TrialDatabase db;
   std::map<std::string, int> outcomes;
-  for (int round = 0; round < 200; ++round) {
+  for (int round = 0; round < 100; ++round) {
     const std::filesystem::path file =
         db.path().parent_path() / ("raced.db." + std::to_string(round));
     std::filesystem::copy_file(db.path(), file);
