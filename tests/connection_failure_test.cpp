@@ -158,8 +158,8 @@ TEST(SqlitePath, OnlyAnExistingDatabaseFileIsReached) {
   EXPECT_FALSE(std::filesystem::exists("file:"));
 }
 
-// A process of its own that acts on `file` the moment `events` happen to it (inotify), once;
-// started watching before the constructor returns. `act` runs in that process.
+// A process of its own that runs `act` once, the moment `events` happen to `watched` (inotify); it
+// watches before the constructor returns. `act` runs after fork: plain system calls only.
 class Racer {
  public:
   Racer(const std::filesystem::path& watched, uint32_t events, const std::function<void()>& act) {
@@ -231,7 +231,7 @@ TEST(SqlitePath, CreateTrialWritesNoFileItDidNotCreate) {
     std::filesystem::create_symlink(victim, link);
     bool created = false;
     {
-      Racer swapper(folder, IN_CREATE, [&] { std::filesystem::rename(link, trial); });
+      Racer swapper(folder, IN_CREATE, [&] { (void)!rename(link.c_str(), trial.c_str()); });
       try {
         CreateTrialDatabase("sqlite:" + trial.string());
         created = true;
