@@ -29,7 +29,8 @@ class Connection {
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
     if (!gCheckpointOnClose) sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     if (gAutoCheckpointPages > 0) TruncateLogPast(db_, gAutoCheckpointPages);
-    ok_ = ok_ && Exec("PRAGMA synchronous=FULL") && Exec("SELECT count(*) FROM sqlite_master");
+    ok_ = ok_ && Exec("PRAGMA synchronous=FULL") && Exec("SELECT count(*) FROM sqlite_master") &&
+          Exec("PRAGMA page_count");
   }
   ~Connection() { sqlite3_close_v2(db_); }
   Connection(const Connection&) = delete;

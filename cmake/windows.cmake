@@ -16,7 +16,7 @@ file(GLOB_RECURSE WARDLINK_CORE_SOURCES CONFIGURE_DEPENDS
 list(FILTER WARDLINK_CORE_SOURCES EXCLUDE REGEX "_posix\\.cpp$")
 add_library(wardlink_core STATIC ${WARDLINK_CORE_SOURCES})
 target_include_directories(wardlink_core PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(wardlink_core PUBLIC wardlink_sqlite odbc32 ole32)
+target_link_libraries(wardlink_core PUBLIC wardlink_sqlite odbc32 odbccp32 ole32)
 
 file(GLOB WARDLINK_EXPORT_SOURCES CONFIGURE_DEPENDS library/*.cpp)
 list(FILTER WARDLINK_EXPORT_SOURCES EXCLUDE REGEX "_posix\\.cpp$")

@@ -35,7 +35,14 @@ std::unique_ptr<DbBackend> OpenBackend(const ConnectionArgs& args) {
   std::string_view server = args.server;
   if (server.starts_with(kSqlitePrefix))
     return OpenSqliteBackend(std::string(server.substr(kSqlitePrefix.size())));
-  return OpenOdbcBackend(OdbcConnectionString(args));
+  std::string connectionString = OdbcConnectionString(args);
+  try {
+    return OpenOdbcBackend(connectionString);
+  } catch (const DbError&) {
+    if (server.starts_with(kOdbcPrefix))
+      RaiseIfSqliteDatabaseMissing(server.substr(kOdbcPrefix.size()));
+    throw;
+  }
 }
 
 // A file path given without its prefix reaches for a server of that name; say so.

@@ -1,6 +1,7 @@
 #include "db/odbc_backend.h"
 
 #include <array>
+#include <filesystem>
 #include <limits>
 #include <optional>
 #include <type_traits>
@@ -153,6 +154,10 @@ void SetLoginTimeout(SQLHANDLE connection) {
 class Session {
  public:
   Session(SQLHANDLE connection, const std::string& connectionString) : connection_(connection) {
+    // The call takes the length as SQLSMALLINT: a longer string would arrive cut, or not at all.
+    if (DriverText().ToDriver(connectionString).size() / kDriverCharSize >
+        static_cast<size_t>(std::numeric_limits<SQLSMALLINT>::max()))
+      throw DbError("connection string refused: too long", "");
     SetLoginTimeout(connection);
     SQLRETURN rc = OdbcDriverConnect(connection, DriverText(), connectionString);
     if (!SQL_SUCCEEDED(rc)) {
@@ -497,27 +502,40 @@ std::unique_ptr<DbBackend> OpenOdbcBackend(const std::string& connectionString) 
   return std::make_unique<OdbcBackend>(connectionString);
 }
 
-OdbcQuoting QuotingForDataSource(std::string_view connectionString) {
-  std::string driver;
-  if (auto named = OdbcAttributeValue(connectionString, "Driver")) {
-    driver = *named;
+OdbcFamily DataSourceFamily(std::string_view connectionString) {
+  std::string library;
+  if (auto driver = OdbcAttributeValue(connectionString, "Driver")) {
+    library = DriverLibrary(*driver);
   } else if (auto dsn = OdbcAttributeValue(connectionString, "DSN")) {
-    driver = DataSourceDriverName(*dsn);
+    library = DataSourceLibrary(*dsn);
   }
-  if (driver.empty()) return OdbcQuoting::kUnknown;
-  // The library a name is registered with decides, whatever the name; a name alone only where
-  // no library is registered for it (or the driver is given as a library path).
-  std::string library = DriverLibraryPath(driver);
-  return QuotingForDriver(library.empty() ? driver : library);
+  // Without either the driver manager reads a file DSN or the DSN "DEFAULT": no family is known.
+  return FamilyOfLibrary(library);
+}
+
+void RaiseIfSqliteDatabaseMissing(std::string_view connectionString) {
+  if (DataSourceFamily(connectionString) != OdbcFamily::kSqlite) return;
+  // The driver reads the first Database it finds.
+  for (const auto& [key, value] : ParseOdbcConnectionString(connectionString)) {
+    if (!EqualsIgnoringCase(key, "Database")) continue;
+    std::error_code error;
+    if (!value.empty() && !std::filesystem::exists(std::filesystem::path(value), error) && !error)
+      throw DbError("database file not found: " + value, "");
+    return;
+  }
 }
 
 std::string OdbcDataSourceConnectionString(std::string_view connectionString,
                                            std::string_view login, std::string_view password) {
-  OdbcQuoting quoting = QuotingForDataSource(connectionString);
+  OdbcFamily family = DataSourceFamily(connectionString);
   OdbcAttributes added = {{"UID", std::string(login)}, {"PWD", std::string(password)}};
-  if (quoting == OdbcQuoting::kFreeTds && !OdbcAttributeValue(connectionString, "ClientCharset"))
+  if (family == OdbcFamily::kFreeTds && !OdbcAttributeValue(connectionString, "ClientCharset"))
     added.emplace_back("ClientCharset", EnvironmentCodeset());
-  return AppendOdbcAttributes(connectionString, added, quoting);
+  std::string text = AppendOdbcAttributes(connectionString, added, QuotingFor(family));
+  // The SQLite driver creates a missing database file unless told not to; it reads the first
+  // NoCreat it finds, so the library's goes in front of anything the caller wrote.
+  if (family == OdbcFamily::kSqlite) text.insert(0, std::string(kSqliteNoCreate) + ";");
+  return text;
 }
 
 }  // namespace wardlink

@@ -36,26 +36,33 @@ std::string_view TrimBlanks(std::string_view text) {
   return text;
 }
 
-bool IsSqlServerDriverName(std::string_view name) {
-  return name == "sql server" || name.starts_with("sql server native client ") ||
-         (name.starts_with("odbc driver ") && name.ends_with(" for sql server"));
-}
-
 }  // namespace
 
-OdbcQuoting QuotingForDriver(std::string_view driver) {
-  std::string lower = Lower(TrimBlanks(driver));
-  if (lower.size() >= 2 && lower.front() == '{' && lower.back() == '}')
-    lower = lower.substr(1, lower.size() - 2);
-  std::string_view file = lower;
-  if (size_t slash = file.find_last_of("/\\"); slash != std::string_view::npos)
-    file.remove_prefix(slash + 1);
-  if (lower.find("freetds") != std::string::npos || file.find("tdsodbc") != std::string::npos)
-    return OdbcQuoting::kFreeTds;
-  // Microsoft's SQL Server drivers, by registered name or by library.
-  if (IsSqlServerDriverName(lower) || file.starts_with("libmsodbcsql") ||
-      file.starts_with("msodbcsql") || file.starts_with("sqlncli") || file == "sqlsrv32.dll")
-    return OdbcQuoting::kStandard;
+OdbcFamily FamilyOfLibrary(std::string_view library) {
+  std::string file = Lower(library);
+  if (size_t slash = file.find_last_of("/\\"); slash != std::string::npos) file.erase(0, slash + 1);
+  // The file name, with or without the version that may follow ".so".
+  auto named = [&](const std::string& name) {
+    return file == name || file.starts_with(name + ".");
+  };
+  if (named("libtdsodbc.so")) return OdbcFamily::kFreeTds;
+  if (named("libsqlite3odbc.so") || file == "sqlite3odbc.dll") return OdbcFamily::kSqlite;
+  if (file.starts_with("libmsodbcsql") || file.starts_with("msodbcsql") ||
+      file.starts_with("sqlncli") || file == "sqlsrv32.dll")
+    return OdbcFamily::kMicrosoft;
+  return OdbcFamily::kOther;
+}
+
+OdbcQuoting QuotingFor(OdbcFamily family) {
+  switch (family) {
+    case OdbcFamily::kFreeTds:
+      return OdbcQuoting::kFreeTds;
+    case OdbcFamily::kMicrosoft:
+      return OdbcQuoting::kStandard;
+    case OdbcFamily::kSqlite:  // ignores braces
+    case OdbcFamily::kOther:
+      break;
+  }
   return OdbcQuoting::kUnknown;
 }
 
@@ -165,14 +172,15 @@ std::string AppendOdbcAttributes(std::string_view base, const OdbcAttributes& at
 }
 
 std::string SqlServerConnectionString(std::string_view server, std::string_view login,
-                                      std::string_view password, std::string_view codeset) {
+                                      std::string_view password, std::string_view codeset,
+                                      OdbcQuoting quoting) {
   return AppendOdbcAttributes("Driver={" + std::string(kSqlServerDriver) + "}",
                               {{"Server", std::string(server)},
                                {"Database", std::string(kCatalog)},
                                {"UID", std::string(login)},
                                {"PWD", std::string(password)},
                                {"ClientCharset", std::string(codeset)}},
-                              OdbcQuoting::kFreeTds);
+                              quoting);
 }
 
 namespace {
@@ -221,14 +229,15 @@ std::string NewestSqlServerDriver(const std::vector<std::string>& installed) {
 }
 
 std::string MicrosoftSqlServerConnectionString(std::string_view driver, std::string_view server,
-                                               std::string_view login, std::string_view password) {
+                                               std::string_view login, std::string_view password,
+                                               OdbcQuoting quoting) {
   return AppendOdbcAttributes({},
                               {{"Driver", std::string(driver)},
                                {"Server", std::string(server)},
                                {"Database", std::string(kCatalog)},
                                {"UID", std::string(login)},
                                {"PWD", std::string(password)}},
-                              OdbcQuoting::kStandard);
+                              quoting);
 }
 
 std::string DataSourceConnectionString(std::string_view connectionString, std::string_view login,

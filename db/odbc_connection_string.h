@@ -19,9 +19,18 @@ enum class OdbcQuoting {
 
 using OdbcAttributes = std::vector<std::pair<std::string, std::string>>;
 
-// Which rule the driver named by `driver` (a registered name or a library path) follows. Only
-// the drivers known to follow a rule get it; any other is kUnknown.
-OdbcQuoting QuotingForDriver(std::string_view driver);
+// The drivers the library knows, told apart by the file name of the library the driver manager
+// loads (never by a registered name, nor by the folders on the way to the file).
+enum class OdbcFamily {
+  kFreeTds,    // libtdsodbc.so
+  kMicrosoft,  // Microsoft's SQL Server drivers
+  kSqlite,     // the SQLite ODBC driver, which creates a missing database file unless told not to
+  kOther,
+};
+OdbcFamily FamilyOfLibrary(std::string_view library);
+
+// The quoting rule of a family; any driver not known to follow a rule gets kUnknown.
+OdbcQuoting QuotingFor(OdbcFamily family);
 
 // `value` written so that the driver manager and the driver read it back as exactly one value, or
 // nothing when they cannot (it is then never sent). A value holding "}" is never sent: FreeTDS
@@ -51,19 +60,22 @@ inline constexpr std::string_view kSqlServerDriver = "FreeTDS";
 inline constexpr std::string_view kCatalog = "KLINODB";
 
 // The connection string for a SQL Server instance named `server`, through FreeTDS, with the
-// host's code page as the client character set. Raises DbError when a value cannot be carried.
+// host's code page as the client character set, each value quoted by `quoting` (that of the
+// library the driver manager loads for FreeTDS). Raises DbError when a value cannot be carried.
 std::string SqlServerConnectionString(std::string_view server, std::string_view login,
-                                      std::string_view password, std::string_view codeset);
+                                      std::string_view password, std::string_view codeset,
+                                      OdbcQuoting quoting);
 
 // The driver a plain server name uses on Windows: the newest of Microsoft's SQL Server drivers
 // among `installed` ("ODBC Driver 18 for SQL Server" before 17, before "SQL Server Native Client
 // 11.0"), or "SQL Server", which every Windows has.
 std::string NewestSqlServerDriver(const std::vector<std::string>& installed);
 
-// The connection string for a SQL Server instance through one of Microsoft's drivers. Raises
-// DbError when a value cannot be carried.
+// The connection string for a SQL Server instance through one of Microsoft's drivers, each value
+// quoted by `quoting`. Raises DbError when a value cannot be carried.
 std::string MicrosoftSqlServerConnectionString(std::string_view driver, std::string_view server,
-                                               std::string_view login, std::string_view password);
+                                               std::string_view login, std::string_view password,
+                                               OdbcQuoting quoting);
 
 // The caller's own connection string with the login and password appended as UID and PWD.
 std::string DataSourceConnectionString(std::string_view connectionString, std::string_view login,

@@ -56,10 +56,10 @@ SQLRETURN OdbcDescribeColumn(SQLHSTMT statement, SQLUSMALLINT column, const Driv
 SQLRETURN OdbcInfoText(SQLHDBC connection, SQLUSMALLINT info, const DriverText& text,
                        std::string& value);
 
-// The driver a DSN is registered with, and the library a driver name is registered with; empty
-// when unknown.
-std::string DataSourceDriverName(std::string_view dsn);
-std::string DriverLibraryPath(std::string_view driver);
+// The library the driver manager loads for `Driver=driver`, and for `DSN=dsn`, found as it finds
+// it; empty when it would load none.
+std::string DriverLibrary(std::string_view driver);
+std::string DataSourceLibrary(std::string_view dsn);
 
 // The connection string for a plain SQL Server name: FreeTDS with the host's code page on POSIX,
 // the newest Microsoft SQL Server driver installed on Windows. Raises DbError when a value cannot

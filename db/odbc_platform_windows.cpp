@@ -1,8 +1,12 @@
+#include <algorithm>
 #include <array>
 
 #include "db/odbc_connection_string.h"
 #include "db/odbc_platform.h"
 #include "db/statement_text.h"
+
+// After windows.h, which the platform header brings.
+#include <odbcinst.h>
 
 namespace wardlink {
 
@@ -123,18 +127,28 @@ SQLRETURN OdbcInfoText(SQLHDBC connection, SQLUSMALLINT info, const DriverText& 
   return rc;
 }
 
-std::string DataSourceDriverName(std::string_view dsn) {
+// The driver manager loads the library registered under a driver's name, and nothing for a name
+// registered nowhere.
+std::string DriverLibrary(std::string_view driver) {
+  TextConverter text;
+  std::u16string name = text.ToUtf16(driver);
+  std::u16string library(1024, u'\0');
+  int length = SQLGetPrivateProfileStringW(reinterpret_cast<LPCWSTR>(name.c_str()), L"Driver", L"",
+                                           reinterpret_cast<LPWSTR>(library.data()),
+                                           static_cast<int>(library.size()), L"ODBCINST.INI");
+  library.resize(static_cast<size_t>(std::clamp(length, 0, static_cast<int>(library.size()) - 1)));
+  return text.FromUtf16(library);
+}
+
+std::string DataSourceLibrary(std::string_view dsn) {
   TextConverter text;
   std::string driver;
   ForEachRegistered(SQLDataSourcesW, [&](const std::u16string& name, const std::u16string& detail) {
     if (driver.empty() && EqualsIgnoringCase(text.FromUtf16(name), dsn))
       driver = text.FromUtf16(detail);
   });
-  return driver;
+  return driver.empty() ? std::string() : DriverLibrary(driver);
 }
-
-// The driver manager names no library for a driver; its registered name is what tells.
-std::string DriverLibraryPath(std::string_view /*driver*/) { return std::string(); }
 
 std::string HostSqlServerConnectionString(std::string_view server, std::string_view login,
                                           std::string_view password) {
@@ -143,8 +157,9 @@ std::string HostSqlServerConnectionString(std::string_view server, std::string_v
   ForEachRegistered(SQLDriversW, [&](const std::u16string& name, const std::u16string&) {
     installed.push_back(text.FromUtf16(name));
   });
-  return MicrosoftSqlServerConnectionString(NewestSqlServerDriver(installed), server, login,
-                                            password);
+  std::string driver = NewestSqlServerDriver(installed);
+  return MicrosoftSqlServerConnectionString(driver, server, login, password,
+                                            QuotingFor(FamilyOfLibrary(DriverLibrary(driver))));
 }
 
 }  // namespace wardlink

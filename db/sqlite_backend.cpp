@@ -2,7 +2,11 @@
 
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#if defined(_WIN32)
+#include <io.h>
+#endif
 
 #include <cerrno>
 #include <cstdint>
@@ -261,14 +265,13 @@ void TruncateLogPast(sqlite3* db, int pages) {
 }
 
 std::unique_ptr<DbBackend> OpenSqliteBackend(const std::string& path) {
-  // Only an existing file that holds a database: SQLite would take an empty file, or a device
-  // such as /dev/null, for an empty database.
+  // Only a plain file: SQLite would take a device such as /dev/null for an empty database, and
+  // opening a FIFO would wait for a writer.
   std::error_code error;
   auto status = std::filesystem::status(path, error);
   if (path.empty() || !std::filesystem::exists(status))
     throw DbError("database file not found: " + path, "");
-  if (!std::filesystem::is_regular_file(status) || std::filesystem::file_size(path, error) == 0)
-    throw DbError("not a database: " + path, "");
+  if (!std::filesystem::is_regular_file(status)) throw DbError("not a database: " + path, "");
   DatabaseHandle db = OpenHandle(path, SQLITE_OPEN_READWRITE);
   // Every call's connection is the last one to close; a checkpoint there would cost every write
   // call more syncs. The writer that takes the log past the threshold moves it into the database
@@ -278,38 +281,99 @@ std::unique_ptr<DbBackend> OpenSqliteBackend(const std::string& path) {
   auto backend = std::make_unique<SqliteBackend>(std::move(db));
   // Committed data survives a crash of the process or the machine. Reading the schema here also
   // makes a file that is not a database fail the connection step rather than the first statement.
+  int64_t pages = 0;
   try {
     backend->Run("PRAGMA synchronous=FULL");
     backend->Run("SELECT count(*) FROM sqlite_master");
+    pages = std::get<int64_t>(backend->Query("PRAGMA page_count", {}).rows.at(0).at(0));
   } catch (const DbError& error) {
     throw DbError(std::string(OpenFailureKind(error.codes().resultCode)) + path + ": ",
                   error.what(), error.codes());
   }
+  // Decided on what the connection opened, not on an earlier look at the path: SQLite reads an
+  // empty file as an empty database.
+  if (pages == 0) throw DbError("not a database: " + path, "");
   return backend;
 }
 
+namespace {
+
+// The database `script` makes, as the bytes of its file: built in memory, so that no file is
+// opened by name. A database built in memory keeps its journal in memory too; the header's two
+// format bytes say "write-ahead log" as SQLite's own switch to WAL mode writes them.
+std::string DatabaseImage(const std::string& script) {
+  sqlite3* raw = nullptr;
+  int rc = sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  DatabaseHandle db(raw);
+  if (rc != SQLITE_OK) throw DbError("out of memory");
+  char* message = nullptr;
+  if (sqlite3_exec(db.get(), script.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+    std::string error = message != nullptr ? message : sqlite3_errmsg(db.get());
+    sqlite3_free(message);
+    throw DbError(error);
+  }
+  sqlite3_int64 size = 0;
+  std::unique_ptr<unsigned char, decltype(&sqlite3_free)> bytes(
+      sqlite3_serialize(db.get(), "main", &size, 0), &sqlite3_free);
+  if (!bytes) throw DbError("out of memory");
+  std::string image(reinterpret_cast<const char*>(bytes.get()), static_cast<size_t>(size));
+  constexpr size_t kWriteVersion = 18;
+  constexpr size_t kReadVersion = 19;
+  constexpr char kWal = 2;
+  image.at(kWriteVersion) = kWal;
+  image.at(kReadVersion) = kWal;
+  return image;
+}
+
+#if defined(_WIN32)
+constexpr int kBinary = O_BINARY;
+int SyncFile(int file) { return _commit(file); }
+#else
+constexpr int kBinary = 0;
+int SyncFile(int file) { return ::fsync(file); }
+#endif
+
+// Whether `path` still names the file open as `file`: a name swapped for a link or another file
+// while the file was written is not the file written.
+bool NamesFile(const std::string& path, int file) {
+#if defined(_WIN32)
+  (void)path, (void)file;
+  return true;  // no inode to compare; creating a link needs a privilege there
+#else
+  struct stat named {};
+  struct stat opened {};
+  return ::lstat(path.c_str(), &named) == 0 && ::fstat(file, &opened) == 0 &&
+         named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
+#endif
+}
+
+}  // namespace
+
 void CreateSqliteDatabase(const std::string& path, const std::string& script) {
-  // Created here, exclusively, so that nothing that appeared since anyone looked is written over.
-  int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+  const std::string image = DatabaseImage(script);
+  // Created here, exclusively (never through a link), and written only through this descriptor:
+  // nothing but the file this call created is ever written.
+  int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | kBinary, 0644);
   if (file < 0) {
     if (errno == EEXIST)
       throw DbError(path + " already exists; a trial database is never written over another file");
     throw DbError("cannot create " + path + ": " + std::strerror(errno));
   }
-  ::close(file);
-  try {
-    DatabaseHandle db = OpenHandle(path, SQLITE_OPEN_READWRITE);
-    char* message = nullptr;
-    if (sqlite3_exec(db.get(), script.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
-      std::string error = message != nullptr ? message : sqlite3_errmsg(db.get());
-      sqlite3_free(message);
-      throw DbError(error);
-    }
-  } catch (...) {
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);  // ours alone: nobody else could have opened it yet
-    throw;
+  std::string failure;
+  for (size_t written = 0; failure.empty() && written < image.size();) {
+    auto count =
+        ::write(file, image.data() + written, static_cast<unsigned>(image.size() - written));
+    if (count < 0 && errno != EINTR) failure = std::strerror(errno);
+    if (count > 0) written += static_cast<size_t>(count);
   }
+  if (failure.empty() && SyncFile(file) != 0) failure = std::strerror(errno);
+  const bool ours = NamesFile(path, file);
+  // Removed only while the name is still this file's: what took its place is left as found.
+  if (!failure.empty() && ours) ::unlink(path.c_str());
+  ::close(file);
+  if (!failure.empty()) throw DbError("cannot write " + path + ": " + failure);
+  if (!ours)
+    throw DbError(path + " was replaced while the trial database was written; it is left as found");
 }
 
 }  // namespace wardlink

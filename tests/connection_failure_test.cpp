@@ -1,12 +1,17 @@
 // Why a connection failed, as a host reads it after result 1: one case for each kind of failure,
 // none showing the password. Named Odbc* as it tests the connection layer itself, once.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <map>
 #include <string>
 
 #include "db/connection.h"
@@ -151,6 +156,99 @@ TEST(SqlitePath, OnlyAnExistingDatabaseFileIsReached) {
   EXPECT_EQ(std::filesystem::file_size(folder / "empty.db"), 0U);
   EXPECT_EQ(db.Scalar("SELECT count(*) FROM sqlite_master"), tables);
   EXPECT_FALSE(std::filesystem::exists("file:"));
+}
+
+// A process of its own that runs `act` once, the moment `events` happen to `watched` (inotify); it
+// watches before the constructor returns. `act` runs after fork: plain system calls only.
+class Racer {
+ public:
+  Racer(const std::filesystem::path& watched, uint32_t events, const std::function<void()>& act) {
+    int ready[2];
+    if (pipe(ready) != 0) throw std::runtime_error("pipe");
+    pid_ = fork();
+    if (pid_ == 0) {
+      int watcher = inotify_init1(IN_CLOEXEC);
+      inotify_add_watch(watcher, watched.c_str(), events);
+      char go = 1;
+      (void)!write(ready[1], &go, 1);
+      pollfd wait{watcher, POLLIN, 0};
+      if (poll(&wait, 1, 5000) == 1) act();
+      _exit(0);
+    }
+    char go = 0;
+    (void)!read(ready[0], &go, 1);
+    close(ready[0]);
+    close(ready[1]);
+  }
+  ~Racer() {
+    int status = 0;
+    waitpid(pid_, &status, 0);
+  }
+  Racer(const Racer&) = delete;
+  Racer& operator=(const Racer&) = delete;
+
+ private:
+  pid_t pid_ = -1;
+};
+
+// Another process empties the file the moment the call opens it: the call decides on what it
+// opened, and an empty file is no database, never an empty one that lacks every table.
+TEST(SqlitePath, AFileEmptiedAsItIsOpenedIsNotADatabase) {
+  TrialDatabase db;
+  std::map<std::string, int> outcomes;
+  for (int round = 0; round < 100; ++round) {
+    const std::filesystem::path file =
+        db.path().parent_path() / ("raced.db." + std::to_string(round));
+    std::filesystem::copy_file(db.path(), file);
+    const std::string server = "sqlite:" + file.string();
+    int32_t result = 0;
+    {
+      Racer truncator(file, IN_OPEN, [&] { (void)!truncate(file.c_str(), 0); });
+      result = DeleteZhiYe(server.c_str(), "", "", 1);
+    }
+    std::string message = LastErrorMessage();
+    std::string kind = std::to_string(result) + " " + message.substr(0, message.find(':'));
+    ++outcomes[kind];
+    // 2: the call ran on the whole database; 1 or -1: the file was found emptied or damaged.
+    EXPECT_EQ(message.find("no such table"), std::string::npos) << round << ": " << message;
+    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(file.string() + suffix);
+  }
+  for (const auto& [kind, count] : outcomes) std::cout << "[ " << kind << " ] " << count << "\n";
+  EXPECT_GT(outcomes["1 not a database"], 0) << "the race was never met";
+}
+
+// Another process puts a link to another database in place of the new file the moment it is
+// created: that database is never written, and the link is left where it was put.
+TEST(SqlitePath, CreateTrialWritesNoFileItDidNotCreate) {
+  TrialDatabase db;
+  const std::filesystem::path folder = db.path().parent_path();
+  const std::filesystem::path victim = folder / "victim.db";
+  std::ofstream(victim).close();
+  int swapped = 0;
+  for (int round = 0; round < 100; ++round) {
+    const std::filesystem::path trial = folder / ("trial." + std::to_string(round) + ".db");
+    const std::filesystem::path link = folder / ("link." + std::to_string(round));
+    std::filesystem::create_symlink(victim, link);
+    bool created = false;
+    {
+      Racer swapper(folder, IN_CREATE, [&] { (void)!rename(link.c_str(), trial.c_str()); });
+      try {
+        CreateTrialDatabase("sqlite:" + trial.string());
+        created = true;
+      } catch (const DbError&) {
+      }
+    }
+    if (!std::filesystem::is_symlink(link)) {
+      ++swapped;
+      EXPECT_TRUE(std::filesystem::is_symlink(trial)) << round << ": the link put there is gone";
+    } else {
+      EXPECT_TRUE(created) << round;
+    }
+    ASSERT_EQ(std::filesystem::file_size(victim), 0U)
+        << round << ": the other database was written";
+  }
+  std::cout << "[ swapped ] " << swapped << " of 100\n";
+  EXPECT_GT(swapped, 0) << "the race was never met";
 }
 
 TEST(SqlitePath, CreateTrialTakesOnlyANewPlainPath) {

@@ -131,14 +131,16 @@ TEST(OdbcConnection, ALoginOrPasswordCannotAddAnAttributeForTheSqliteDriver) {
 }
 
 TEST(OdbcConnection, DataSourceNameIsQuotedForItsRegisteredDriver) {
-  EXPECT_EQ(QuotingForDataSource("DSN=RecorderDsn"), OdbcQuoting::kUnknown);
-  EXPECT_EQ(QuotingForDataSource("DSN=TdsDsn"), OdbcQuoting::kFreeTds);
-  EXPECT_EQ(QuotingForDataSource("DSN=NoSuchDsn"), OdbcQuoting::kUnknown);
-  EXPECT_EQ(QuotingForDataSource("Driver={FreeTDS};Server=x"), OdbcQuoting::kFreeTds);
-  EXPECT_EQ(QuotingForDataSource("Driver={ODBC Driver 18 for SQL Server};Server=x"),
-            OdbcQuoting::kStandard);
-  // The library registered under a name decides, not the name.
-  EXPECT_EQ(QuotingForDataSource("Driver={SQL Server};Server=x"), OdbcQuoting::kUnknown);
+  EXPECT_EQ(DataSourceFamily("DSN=RecorderDsn"), OdbcFamily::kOther);
+  EXPECT_EQ(DataSourceFamily("DSN=TdsDsn"), OdbcFamily::kFreeTds);
+  EXPECT_EQ(DataSourceFamily("DSN=NoSuchDsn"), OdbcFamily::kOther);
+  EXPECT_EQ(DataSourceFamily("Driver={FreeTDS};Server=x"), OdbcFamily::kFreeTds);
+  EXPECT_EQ(DataSourceFamily("Driver=SQLite3"), OdbcFamily::kSqlite);
+  // The library registered under a name decides, not the name; a name registered nowhere is
+  // loaded as a library of that name, which no driver is.
+  EXPECT_EQ(DataSourceFamily("Driver={SQL Server};Server=x"), OdbcFamily::kOther);
+  EXPECT_EQ(DataSourceFamily("Driver={ODBC Driver 18 for SQL Server};Server=x"),
+            OdbcFamily::kOther);
   // FreeTDS also learns the host's code page when the caller's string names none.
   EXPECT_EQ(OdbcDataSourceConnectionString("DSN=TdsDsn", "u", "a;b"),
             "DSN=TdsDsn;UID=u;PWD={a;b};ClientCharset=" + EnvironmentCodeset() + ";");
@@ -150,6 +152,39 @@ TEST(OdbcConnection, DataSourceNameIsQuotedForItsRegisteredDriver) {
   EXPECT_TRUE(log.Received().empty());
   EXPECT_EQ(AddZhiYe("odbc:DSN=RecorderDsn", "emr", "secret", "x", 1, 1), 0);
   EXPECT_EQ(log.Received(), std::vector<std::string>{"DSN=RecorderDsn;UID=emr;PWD=secret;"});
+}
+
+// The call takes the string's length as a 16-bit number: a longer string would reach the driver
+// cut short, or not at all.
+TEST(OdbcConnection, AConnectionStringTheCallCannotCarryWholeIsRefused) {
+  const std::string base = "Driver=WardLinkRecorder;UID=emr;PWD=;";
+  for (size_t length : {size_t{32767}, size_t{32768}, size_t{65524 + base.size()}}) {
+    RecorderLog log;
+    const std::string password(length - base.size(), 'p');
+    int32_t result = AddZhiYe("odbc:Driver=WardLinkRecorder", "emr", password.c_str(), "x", 1, 1);
+    if (length <= 32767) {
+      EXPECT_EQ(result, 0) << length;
+      EXPECT_EQ(log.Received(),
+                std::vector<std::string>{"Driver=WardLinkRecorder;UID=emr;PWD=" + password + ";"});
+    } else {
+      EXPECT_EQ(result, 1) << length;
+      EXPECT_EQ(LastErrorMessage(), "connection string refused: too long");
+      EXPECT_TRUE(log.Received().empty()) << length;
+    }
+  }
+}
+
+// The SQLite driver would create a missing file and hand back an empty database.
+TEST(OdbcConnection, AMissingSqliteDatabaseFileIsNotCreated) {
+  TrialDatabase db;
+  const std::filesystem::path missing = db.path().parent_path() / "mistyped.db";
+  for (const std::string& server :
+       {"odbc:Driver=SQLite3;Database=" + missing.string(),
+        "odbc:Driver={SQLite3};NoCreat=0;Database=" + missing.string() + ";"}) {
+    EXPECT_EQ(DeleteZhiYe(server.c_str(), "", "", 1), 1) << server;
+    EXPECT_EQ(LastErrorMessage(), "database file not found: " + missing.string()) << server;
+    EXPECT_FALSE(std::filesystem::exists(missing)) << server;
+  }
 }
 
 // ---------------------------------------------------------------------------------------------

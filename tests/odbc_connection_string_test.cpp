@@ -83,24 +83,30 @@ TEST(OdbcValueQuoting, AppendingRaisesForAValueTheDriverCannotCarry) {
   EXPECT_THROW(AppendOdbcAttributes("", {{"PWD", "a}b"}}, OdbcQuoting::kFreeTds), DbError);
 }
 
-TEST(OdbcDriverRule, OnlyKnownDriversGetARule) {
-  const std::pair<const char*, OdbcQuoting> kDrivers[] = {
-      {"FreeTDS", OdbcQuoting::kFreeTds},
-      {"{FreeTDS}", OdbcQuoting::kFreeTds},
-      {"/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so", OdbcQuoting::kFreeTds},
-      {"ODBC Driver 18 for SQL Server", OdbcQuoting::kStandard},
-      {"{ODBC Driver 17 for SQL Server}", OdbcQuoting::kStandard},
-      {"SQL Server", OdbcQuoting::kStandard},
-      {"SQL Server Native Client 11.0", OdbcQuoting::kStandard},
-      {"/opt/microsoft/msodbcsql18/lib64/libmsodbcsql-18.3.so.2.1", OdbcQuoting::kStandard},
-      {"C:\\Windows\\system32\\sqlsrv32.dll", OdbcQuoting::kStandard},
-      {"SQLite3", OdbcQuoting::kUnknown},
-      {"/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so", OdbcQuoting::kUnknown},
-      {"PostgreSQL Unicode", OdbcQuoting::kUnknown},
-      {"SQL Server Lookalike", OdbcQuoting::kUnknown},
-      {"", OdbcQuoting::kUnknown},
+// The family comes from the library's file name alone: not from a registered name, and not from
+// the folders on the way to the file.
+TEST(OdbcDriverRule, OnlyKnownLibrariesGetARule) {
+  const std::pair<const char*, OdbcFamily> kLibraries[] = {
+      {"/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so", OdbcFamily::kFreeTds},
+      {"libtdsodbc.so.0", OdbcFamily::kFreeTds},
+      {"/opt/microsoft/msodbcsql18/lib64/libmsodbcsql-18.3.so.2.1", OdbcFamily::kMicrosoft},
+      {"C:\\Windows\\system32\\SQLSRV32.dll", OdbcFamily::kMicrosoft},
+      {"/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so", OdbcFamily::kSqlite},
+      {"/etc/freetds/../../usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so", OdbcFamily::kSqlite},
+      {"/opt/freetds/libevil.so", OdbcFamily::kOther},
+      {"/usr/lib/libtdsodbc.so.evil/libsqlite3odbc.so", OdbcFamily::kSqlite},
+      {"libtdsodbc.sox", OdbcFamily::kOther},
+      {"FreeTDS", OdbcFamily::kOther},
+      {"ODBC Driver 18 for SQL Server", OdbcFamily::kOther},
+      {"SQL Server", OdbcFamily::kOther},
+      {"", OdbcFamily::kOther},
   };
-  for (const auto& [driver, rule] : kDrivers) EXPECT_EQ(QuotingForDriver(driver), rule) << driver;
+  for (const auto& [library, family] : kLibraries)
+    EXPECT_EQ(FamilyOfLibrary(library), family) << library;
+  EXPECT_EQ(QuotingFor(OdbcFamily::kFreeTds), OdbcQuoting::kFreeTds);
+  EXPECT_EQ(QuotingFor(OdbcFamily::kMicrosoft), OdbcQuoting::kStandard);
+  EXPECT_EQ(QuotingFor(OdbcFamily::kSqlite), OdbcQuoting::kUnknown);
+  EXPECT_EQ(QuotingFor(OdbcFamily::kOther), OdbcQuoting::kUnknown);
 }
 
 TEST(OdbcConnectionStringParse, ReadsAsTheDriverManagerDoes) {
@@ -126,21 +132,28 @@ TEST(OdbcConnectionStringParse, ReadsAsTheDriverManagerDoes) {
 }
 
 TEST(OdbcSqlServerConnectionString, NamesFreeTdsTheCatalogAndTheCodePage) {
-  EXPECT_EQ(SqlServerConnectionString("db01,1433", "emr", "secret", "UTF-8"),
+  EXPECT_EQ(SqlServerConnectionString("db01,1433", "emr", "secret", "UTF-8", OdbcQuoting::kFreeTds),
             "Driver={FreeTDS};Server=db01,1433;Database=KLINODB;UID=emr;PWD=secret;"
             "ClientCharset=UTF-8;");
-  EXPECT_EQ(SqlServerConnectionString("db01", "", "", "GB18030"),
+  EXPECT_EQ(SqlServerConnectionString("db01", "", "", "GB18030", OdbcQuoting::kFreeTds),
             "Driver={FreeTDS};Server=db01;Database=KLINODB;UID=;PWD=;ClientCharset=GB18030;");
 }
 
 TEST(OdbcSqlServerConnectionString, QuotesAwkwardArgumentsAndRefusesAnyClosingBrace) {
-  std::string text = SqlServerConnectionString("db01", "a;UID=sa", "p;w={d", "UTF-8");
+  std::string text =
+      SqlServerConnectionString("db01", "a;UID=sa", "p;w={d", "UTF-8", OdbcQuoting::kFreeTds);
   Attributes expected = {{"Driver", "FreeTDS"}, {"Server", "db01"}, {"Database", "KLINODB"},
                          {"UID", "a;UID=sa"},   {"PWD", "p;w={d"},  {"ClientCharset", "UTF-8"}};
   EXPECT_EQ(ParseOdbcConnectionString(text), expected);
-  EXPECT_THROW(SqlServerConnectionString("db01", "sa", "x}Driver=/tmp/evil.so;", "UTF-8"), DbError);
-  EXPECT_THROW(SqlServerConnectionString("db01", "x}SAVEFILE=/tmp/saved;", "", "UTF-8"), DbError);
-  EXPECT_THROW(SqlServerConnectionString("db01}Driver=/tmp/evil.so;", "sa", "", "UTF-8"), DbError);
+  EXPECT_THROW(SqlServerConnectionString("db01", "sa", "x}Driver=/tmp/evil.so;", "UTF-8",
+                                         OdbcQuoting::kFreeTds),
+               DbError);
+  EXPECT_THROW(SqlServerConnectionString("db01", "x}SAVEFILE=/tmp/saved;", "", "UTF-8",
+                                         OdbcQuoting::kFreeTds),
+               DbError);
+  EXPECT_THROW(SqlServerConnectionString("db01}Driver=/tmp/evil.so;", "sa", "", "UTF-8",
+                                         OdbcQuoting::kFreeTds),
+               DbError);
 }
 
 TEST(OdbcDataSourceConnectionString, AppendsLoginAndPasswordQuotedForTheDriver) {

@@ -27,8 +27,11 @@ using fuzz::Reader;
 class OdbcFamilies : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (OdbcIniFolder().filename() != "families")
-      GTEST_SKIP() << "needs WARDLINK_TEST_ODBC_INI=families";
+    // The disguised cases register FreeTDS's own name for another driver: a folder of their own.
+    const std::string_view test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    const char* needed = test.starts_with("Disguised") ? "disguised" : "families";
+    if (OdbcIniFolder().filename() != needed)
+      GTEST_SKIP() << "needs WARDLINK_TEST_ODBC_INI=" << needed;
     std::filesystem::remove_all(folder_);
     std::filesystem::remove(canaryLog_);
     std::filesystem::create_directories(folder_);
@@ -69,7 +72,7 @@ class OdbcFamilies : public ::testing::Test {
 
 struct Family {
   std::string server;    // after "odbc:", or a plain server name
-  ReadAttributes given;  // the attributes the server argument itself holds
+  ReadAttributes given;  // the attributes sent before UID and PWD (NoCreat first for SQLite's)
   bool freeTds;          // FreeTDS also gets the code page
   bool braces;           // the driver is known to read a braced value
   std::vector<Reader> driverReaders;
@@ -94,11 +97,14 @@ std::vector<Family> Families() {
        kStandard},
       {"odbc:DSN=MicrosoftDsn", {{"DSN", "MicrosoftDsn"}}, false, true, kStandard},
       {"odbc:Driver=SQLite3;Database=/tmp/x.db",
-       {{"Driver", "SQLite3"}, {"Database", "/tmp/x.db"}},
+       {{"NoCreat", "1"}, {"Driver", "SQLite3"}, {"Database", "/tmp/x.db"}},
        false,
        false,
        kAny},
-      {"odbc:DSN=SqliteDsn", {{"DSN", "SqliteDsn"}}, false, false, kAny},
+      {"odbc:DSN=SqliteDsn", {{"NoCreat", "1"}, {"DSN", "SqliteDsn"}}, false, false, kAny},
+      // FreeTDS's library as Driver, the SQLite driver's as Driver64: the latter is loaded.
+      {"odbc:Driver=Disguised", {{"NoCreat", "1"}, {"Driver", "Disguised"}}, false, false, kAny},
+      {"odbc:DSN=DisguisedDsn", {{"NoCreat", "1"}, {"DSN", "DisguisedDsn"}}, false, false, kAny},
       {"odbc:Driver=WardLinkRecorder", {{"Driver", "WardLinkRecorder"}}, false, false, kAny},
       {"odbc:DSN=RecorderDsn", {{"DSN", "RecorderDsn"}}, false, false, kAny},
   };
@@ -187,6 +193,28 @@ TEST_F(OdbcFamilies, PlainServerNamesArriveAsOneValueOrAreNeverSent) {
   }
   EXPECT_FALSE(CanaryLoaded());
   EXPECT_TRUE(FilesWritten().empty());
+}
+
+// The real SQLite driver (which ignores braces, and loads the extension LoadExt names) under
+// FreeTDS's name through Driver64, and by a path through a folder named freetds: a password made
+// to add LoadExt is refused for every server form, and nothing is loaded.
+TEST_F(OdbcFamilies, DisguisedSqliteDriverIsGivenNoLibraryToLoad) {
+  const std::filesystem::path through = OdbcIniFolder() / "freetds";
+  std::filesystem::create_directories(through);
+  std::string up;
+  for (const auto& part : through.relative_path()) up += part.empty() ? "" : "../";
+  const std::string driver = through.string() + "/" + up + (WARDLINK_SQLITE_ODBC_DRIVER + 1);
+  ASSERT_TRUE(std::filesystem::exists(driver)) << driver;
+  const std::string database = (folder_ / "emr.db").string();
+  const std::string servers[] = {"db01", "odbc:DSN=emr", "odbc:Driver=FreeTDS;Database=" + database,
+                                 "odbc:Driver=" + driver + ";Database=" + database};
+  const std::string password = std::string("x;LoadExt=") + WARDLINK_CANARY_LIBRARY + ";";
+  for (const std::string& server : servers) {
+    EXPECT_EQ(AddZhiYe(server.c_str(), "emr", password.c_str(), "x", 1, 1), 1) << server;
+    EXPECT_EQ(LastErrorMessage().rfind("connection string refused:", 0), 0U)
+        << server << ": " << LastErrorMessage();
+  }
+  EXPECT_FALSE(CanaryLoaded()) << "the SQLite driver loaded the library a password named";
 }
 
 // Which library the real driver manager loads for a connection string: the stand-in, the canary,

@@ -236,6 +236,38 @@ TEST_F(Tool, EventsAndRecordShowAStay) {
   EXPECT_EQ(Run("record " + Connection() + " ZY2").out, "ZY2: 2 (number unknown)\n");
 }
 
+// Stored text, and arguments echoed in a message, reach a terminal with their control characters
+// written out, so that no stored escape sequence recolours or retitles the operator's terminal.
+TEST_F(Tool, HumanOutputWritesControlCharactersVisibly) {
+  const std::string red = "\x1b[31m";
+  const std::string title = "\x1b]0;owned\x07\xc2\x9b";  // OSC, BEL, then U+009B (CSI)
+  db_.Exec("INSERT INTO Emr_Doc_Emr_Info (ZhuYuanNo, PeopleName) VALUES ('ZY1', 'Chen" + red +
+           "Jing')");
+  db_.Exec("INSERT INTO Emr_Doc_Emr_InfoList (ZhuYuanNo) VALUES ('ZY1')");
+  db_.Exec(
+      "INSERT INTO Emr_Doc_Emr_Event (ZhuYuanNo, SequenceNumber, EventCode, EventDate, Memo) "
+      "VALUES ('ZY1', 1, 'RuYuan', '2024-03-01 00:00:00.000', '" +
+      title + "')");
+  const std::string badDate = "JiaoBan " + Connection() + " ZY1 doc01 Wang '' '' '" + red + "'";
+  const struct {
+    std::string arguments;
+    std::string input;
+    std::string shown;
+  } cases[] = {
+      {"record " + Connection() + " ZY1", "", "Chen\\x1b[31mJing\n"},
+      {"events " + Connection() + " ZY1", "", "(\\x1b]0;owned\\x07\\u009b)\n"},
+      {"call GetVictimInfo " + Connection() + " ZY1", "", "PeopleName: Chen\\x1b[31mJing\n"},
+      {"call " + badDate, "", "'\\x1b[31m' is not a valid date"},
+      {"batch", badDate + "\n", "'\\x1b[31m' is not a valid date"},
+      {"call --json GetVictimInfo " + Connection() + " ZY1", "", "Chen\\u001b[31mJing"},
+  };
+  for (const auto& each : cases) {
+    ToolRun run = Run(each.arguments, each.input);
+    EXPECT_NE(run.out.find(each.shown), std::string::npos) << each.arguments << ": " << run.out;
+    EXPECT_EQ(run.out.find_first_of("\x1b\x07\x9b"), std::string::npos) << each.arguments;
+  }
+}
+
 TEST_F(Tool, TextsLongerThanTheFirstBufferAreReadWhole) {
   const std::string name(10000, 'n');
   const std::string title(5000, 't');

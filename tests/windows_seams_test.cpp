@@ -41,13 +41,16 @@ TEST(WindowsSqlServerDriver, NewestMicrosoftDriverElseSqlServer) {
 
 TEST(WindowsSqlServerDriver, ConnectionStringFollowsTheBraceRule) {
   EXPECT_EQ(MicrosoftSqlServerConnectionString("ODBC Driver 18 for SQL Server", "db01\\emr", "sa",
-                                               "secret"),
+                                               "secret", OdbcQuoting::kStandard),
             "Driver=ODBC Driver 18 for SQL Server;Server=db01\\emr;Database=KLINODB;UID=sa;"
             "PWD=secret;");
-  EXPECT_EQ(MicrosoftSqlServerConnectionString("SQL Server", "db01", "a;UID=x", "p{w;d=1"),
+  EXPECT_EQ(MicrosoftSqlServerConnectionString("SQL Server", "db01", "a;UID=x", "p{w;d=1",
+                                               OdbcQuoting::kStandard),
             "Driver=SQL Server;Server=db01;Database=KLINODB;UID={a;UID=x};PWD={p{w;d=1};");
   // Windows' driver manager documents no escape for "}" inside braces.
-  EXPECT_THROW(MicrosoftSqlServerConnectionString("SQL Server", "db01", "sa", "p}w"), DbError);
+  EXPECT_THROW(
+      MicrosoftSqlServerConnectionString("SQL Server", "db01", "sa", "p}w", OdbcQuoting::kStandard),
+      DbError);
 }
 
 struct FormCase {

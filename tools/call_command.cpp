@@ -203,6 +203,29 @@ std::string JsonString(std::string_view value) {
   return json + "\"";
 }
 
+std::string Visible(std::string_view text) {
+  // In UTF-8, the C1 controls (U+0080 to U+009F) are two bytes, the first 0xC2; a terminal takes
+  // U+009B for the start of a sequence as it takes ESC [.
+  static const bool kUtf8Host = TextConverter().codeset() == "UTF-8";
+  std::string shown;
+  for (size_t i = 0; i < text.size(); ++i) {
+    auto byte = static_cast<unsigned char>(text[i]);
+    auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0U;
+    char escaped[8];
+    if (byte < 0x20 || byte == 0x7F) {
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+    } else if (kUtf8Host && byte == 0xC2 && next >= 0x80 && next < 0xA0) {
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", next);
+      ++i;
+    } else {
+      shown += text[i];
+      continue;
+    }
+    shown += escaped;
+  }
+  return shown;
+}
+
 int RunCall(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   std::vector<std::string> words = args;
   bool json = false;
@@ -218,8 +241,8 @@ int RunCall(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   if (json) {
     out << JsonObject(request, outcome, warnings, "") << '\n';
   } else {
-    out << "result: " << ResultText(request, outcome) << '\n';
-    for (const auto& [name, text] : outcome.buffers) out << name << ": " << text << '\n';
+    out << "result: " << Visible(ResultText(request, outcome)) << '\n';
+    for (const auto& [name, text] : outcome.buffers) out << name << ": " << Visible(text) << '\n';
   }
   return ExitStatusForResult(outcome.result);
 }
@@ -249,7 +272,8 @@ int RunBatch(std::istream& in, bool json, bool stopOnFailure, std::ostream& out,
       if (json) {
         out << JsonObject(request, outcome, warnings, "\"line\":" + where + ",") << '\n';
       } else {
-        out << where << ": " << request.spec->name() << " -> " << ResultText(request, outcome);
+        out << where << ": " << request.spec->name() << " -> "
+            << Visible(ResultText(request, outcome));
         for (const auto& [name, text] : outcome.buffers)
           out << "  " << name << "=" << JsonString(text);
         out << '\n';
@@ -259,7 +283,7 @@ int RunBatch(std::istream& in, bool json, bool stopOnFailure, std::ostream& out,
       if (json) {
         out << "{\"line\":" << where << ",\"error\":" << JsonString(error.what()) << "}\n";
       } else {
-        out << where << ": error: " << error.what() << '\n';
+        out << where << ": error: " << Visible(error.what()) << '\n';
       }
       lineStatus = kExitUsage;
     }

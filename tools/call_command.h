@@ -32,6 +32,10 @@ std::vector<std::string> SplitArguments(std::string_view line);
 // `value` as a JSON string; the text is converted from the host's code page to UTF-8.
 std::string JsonString(std::string_view value);
 
+// `text` as people read it on a terminal: each control character written out ("\x1b"), so that
+// no stored text can move the cursor, recolour or retitle the operator's terminal.
+std::string Visible(std::string_view text);
+
 // `wardlink call [--json] EXPORT SERVER LOGIN PASSWORD ARGS...` (the arguments after "call").
 int RunCall(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 

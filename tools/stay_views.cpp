@@ -7,6 +7,7 @@
 #include "db/query.h"
 #include "patients/movement_state.h"
 #include "shared/conversions.h"
+#include "tools/call_command.h"
 #include "tools/exit_status.h"
 #include "tools/export_table.h"
 
@@ -38,12 +39,13 @@ bool PrintTimeline(DbConnection& connection, std::string_view zhuYuanNo, std::os
   query.RunQuery();
   if (query.HasNoRows()) return false;
   int32_t state = query.ColumnInteger("PeopleEmrStateID");
-  out << zhuYuanNo << "  " << query.ColumnText("PeopleName") << "  (" << StateName(state);
+  out << Visible(zhuYuanNo) << "  " << Visible(query.ColumnText("PeopleName")) << "  ("
+      << StateName(state);
   int32_t targetUnit = query.ColumnInteger("TagReciveUnitID");
   std::string targetDoctor = query.ColumnText("TagReciveDoctorUid");
   if (targetUnit != 0 || !targetDoctor.empty()) {
     out << (state == kTransferPending ? "; to " : "; last transfer target: ") << "department "
-        << targetUnit << ", doctor " << (targetDoctor.empty() ? "-" : targetDoctor);
+        << targetUnit << ", doctor " << (targetDoctor.empty() ? "-" : Visible(targetDoctor));
   }
   out << ")\n";
 
@@ -63,8 +65,8 @@ bool PrintTimeline(DbConnection& connection, std::string_view zhuYuanNo, std::os
   std::sort(events.begin(), events.end());
   if (events.empty()) out << "    no events\n";
   for (const auto& [number, date, code, memo] : events) {
-    out << "    " << number << "  " << date << "  " << code
-        << (memo.empty() ? "" : "  (" + memo + ")") << '\n';
+    out << "    " << number << "  " << date << "  " << Visible(code)
+        << (memo.empty() ? "" : "  (" + Visible(memo) + ")") << '\n';
   }
   return true;
 }
@@ -72,11 +74,11 @@ bool PrintTimeline(DbConnection& connection, std::string_view zhuYuanNo, std::os
 int RunEvents(const ConnectionArgs& args, const std::string& zhuYuanNo, std::ostream& out) {
   DbConnection connection(args);
   if (!connection.Connect()) {
-    out << "cannot open " << args.server << ": " << connection.failure() << '\n';
+    out << "cannot open " << Visible(args.server) << ": " << Visible(connection.failure()) << '\n';
     return ExitStatusForResult(1);
   }
   if (PrintTimeline(connection, zhuYuanNo, out)) return kExitDone;
-  out << "no stay " << zhuYuanNo << " in Emr_Doc_Emr_Info\n";
+  out << "no stay " << Visible(zhuYuanNo) << " in Emr_Doc_Emr_Info\n";
   return ExitStatusForResult(2);
 }
 
@@ -84,15 +86,15 @@ int RunRecord(const ConnectionArgs& args, const std::string& zhuYuanNo, std::ost
   const ExportSpec& query = *FindExport("GetVictimInfo");
   CallOutcome outcome = query.Call({args.server, args.login, args.password, {zhuYuanNo}});
   if (outcome.result != 0) {
-    out << zhuYuanNo << ": " << outcome.result << " (" << query.Meaning(outcome.result) << ")"
-        << (outcome.message.empty() ? "" : ": " + outcome.message) << '\n';
+    out << Visible(zhuYuanNo) << ": " << outcome.result << " (" << query.Meaning(outcome.result)
+        << ")" << (outcome.message.empty() ? "" : ": " + Visible(outcome.message)) << '\n';
     return ExitStatusForResult(outcome.result);
   }
   size_t width = 0;
   for (const auto& [name, text] : outcome.buffers) width = std::max(width, name.size());
-  out << "ZhuYuanNo" << std::string(width - 9 + 2, ' ') << zhuYuanNo << '\n';
+  out << "ZhuYuanNo" << std::string(width - 9 + 2, ' ') << Visible(zhuYuanNo) << '\n';
   for (const auto& [name, text] : outcome.buffers)
-    out << name << std::string(width - name.size() + 2, ' ') << text << '\n';
+    out << name << std::string(width - name.size() + 2, ' ') << Visible(text) << '\n';
   return kExitDone;
 }
 
