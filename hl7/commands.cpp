@@ -10,7 +10,7 @@
 #include "hl7/server.h"
 #include "tools/call_command.h"
 #include "tools/exit_status.h"
-#include "tools/export_table.h"
+#include "library/export_table.h"
 
 namespace wardlink::hl7 {
 

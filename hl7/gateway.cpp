@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "hl7/charset.h"
-#include "tools/export_table.h"
+#include "library/export_table.h"
 
 namespace wardlink::hl7 {
 

@@ -12,7 +12,7 @@
 #include <sstream>
 #include <toml.hpp>
 
-#include "tools/export_table.h"
+#include "library/export_table.h"
 
 namespace wardlink::hl7 {
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "tests/test_support.h"
-#include "tools/export_table.h"
+#include "library/export_table.h"
 #include "wardlink.h"
 
 namespace wardlink::testing {

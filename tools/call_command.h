@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "shared/regional_settings.h"
-#include "tools/export_table.h"
+#include "library/export_table.h"
 
 namespace wardlink::host {
 

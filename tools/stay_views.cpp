@@ -8,7 +8,7 @@
 #include "patients/movement_state.h"
 #include "shared/conversions.h"
 #include "tools/exit_status.h"
-#include "tools/export_table.h"
+#include "library/export_table.h"
 
 namespace wardlink::host {
 

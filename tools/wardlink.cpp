@@ -18,7 +18,7 @@
 #include "tools/database_check.h"
 #include "tools/demo.h"
 #include "tools/exit_status.h"
-#include "tools/export_table.h"
+#include "library/export_table.h"
 #include "tools/stay_views.h"
 
 namespace {

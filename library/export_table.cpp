@@ -1,4 +1,4 @@
-#include "tools/export_table.h"
+#include "library/export_table.h"
 
 #include <array>
 #include <charconv>
