@@ -8,8 +8,7 @@
 
 #include "hl7/gateway.h"
 #include "hl7/server.h"
-#include "tools/call_command.h"
-#include "tools/exit_status.h"
+#include "library/exit_status.h"
 #include "library/export_table.h"
 
 namespace wardlink::hl7 {

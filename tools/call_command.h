@@ -29,9 +29,6 @@ std::vector<std::string> FallbackWarnings(const ExportSpec& spec,
 // UsageError on an unclosed quote.
 std::vector<std::string> SplitArguments(std::string_view line);
 
-// `value` as a JSON string; the text is converted from the host's code page to UTF-8.
-std::string JsonString(std::string_view value);
-
 // `wardlink call [--json] EXPORT SERVER LOGIN PASSWORD ARGS...` (the arguments after "call").
 int RunCall(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 

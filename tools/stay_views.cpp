@@ -7,7 +7,7 @@
 #include "db/query.h"
 #include "patients/movement_state.h"
 #include "shared/conversions.h"
-#include "tools/exit_status.h"
+#include "library/exit_status.h"
 #include "library/export_table.h"
 
 namespace wardlink::host {

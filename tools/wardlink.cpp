@@ -17,7 +17,7 @@
 #include "tools/call_command.h"
 #include "tools/database_check.h"
 #include "tools/demo.h"
-#include "tools/exit_status.h"
+#include "library/exit_status.h"
 #include "library/export_table.h"
 #include "tools/stay_views.h"
 
