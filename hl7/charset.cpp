@@ -7,6 +7,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdlib>
+#include <map>
 #include <set>
 #include <utility>
 
@@ -14,15 +15,30 @@ namespace wardlink::hl7 {
 
 namespace {
 
+// The thread's iconv descriptors by target and source, closed when the thread ends: opening one
+// loads its conversion module and closing the last one unloads it, which a message read in
+// each character set in turn would otherwise pay for every time.
+iconv_t Descriptor(const std::string& to, const std::string& from) {
+  struct Cache {
+    std::map<std::pair<std::string, std::string>, iconv_t> open;
+    Cache() = default;
+    Cache(const Cache&) = delete;
+    Cache& operator=(const Cache&) = delete;
+    ~Cache() {
+      for (auto& entry : open)
+        if (entry.second != reinterpret_cast<iconv_t>(-1)) iconv_close(entry.second);
+    }
+  };
+  thread_local Cache cache;
+  auto [found, added] = cache.open.try_emplace({to, from}, reinterpret_cast<iconv_t>(-1));
+  if (added) found->second = iconv_open(to.c_str(), from.c_str());
+  return found->second;
+}
+
+// One conversion on the thread's descriptor, from its initial state.
 class Iconv {
  public:
-  Iconv(const std::string& to, const std::string& from)
-      : cd_(iconv_open(to.c_str(), from.c_str())) {}
-  ~Iconv() {
-    if (valid()) iconv_close(cd_);
-  }
-  Iconv(const Iconv&) = delete;
-  Iconv& operator=(const Iconv&) = delete;
+  Iconv(const std::string& to, const std::string& from) : cd_(Descriptor(to, from)) {}
   bool valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
 
   // Converts `in`; at a sequence iconv cannot convert, `onBad` is asked: true puts "?" in its
