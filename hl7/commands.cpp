@@ -65,8 +65,9 @@ std::optional<Options> ReadOptions(const std::vector<std::string>& args,
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--json" || arg == "--uncertain" || arg == "--conflicts") {
-      (arg == "--json" ? options.json : arg == "--uncertain" ? options.uncertain : options.conflicts) =
-          true;
+      (arg == "--json"        ? options.json
+       : arg == "--uncertain" ? options.uncertain
+                              : options.conflicts) = true;
       continue;
     }
     if (arg.starts_with("--")) {

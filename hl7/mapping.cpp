@@ -687,16 +687,16 @@ bool AllCjk(const std::string& text) {
     for (size_t k = 1; k < length; ++k)
       point = point << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3F);
     i += length;
-    bool cjk = (point >= 0x1100 && point <= 0x11FF) ||    // hangul jamo
-               (point >= 0x3005 && point <= 0x3007) ||    // 々 〆 〇
-               (point >= 0x3040 && point <= 0x30FF) ||    // hiragana, katakana
-               (point >= 0x3130 && point <= 0x318F) ||    // hangul compatibility jamo
-               (point >= 0x31F0 && point <= 0x31FF) ||    // katakana extensions
-               (point >= 0x3400 && point <= 0x4DBF) ||    // Han extension A
-               (point >= 0x4E00 && point <= 0x9FFF) ||    // Han
-               (point >= 0xAC00 && point <= 0xD7AF) ||    // hangul syllables
-               (point >= 0xF900 && point <= 0xFAFF) ||    // Han compatibility
-               (point >= 0xFF66 && point <= 0xFF9F) ||    // halfwidth katakana
+    bool cjk = (point >= 0x1100 && point <= 0x11FF) ||  // hangul jamo
+               (point >= 0x3005 && point <= 0x3007) ||  // 々 〆 〇
+               (point >= 0x3040 && point <= 0x30FF) ||  // hiragana, katakana
+               (point >= 0x3130 && point <= 0x318F) ||  // hangul compatibility jamo
+               (point >= 0x31F0 && point <= 0x31FF) ||  // katakana extensions
+               (point >= 0x3400 && point <= 0x4DBF) ||  // Han extension A
+               (point >= 0x4E00 && point <= 0x9FFF) ||  // Han
+               (point >= 0xAC00 && point <= 0xD7AF) ||  // hangul syllables
+               (point >= 0xF900 && point <= 0xFAFF) ||  // Han compatibility
+               (point >= 0xFF66 && point <= 0xFF9F) ||  // halfwidth katakana
                (point >= 0x20000 && point <= 0x3134F);  // Han extensions B to G
     if (!cjk) return false;
   }

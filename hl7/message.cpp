@@ -254,7 +254,8 @@ std::string EscapeControls(std::string_view text) {
 bool HasControlCharacter(std::string_view text) {
   for (size_t i = 0; i < text.size(); ++i) {
     auto u = static_cast<unsigned char>(text[i]);
-    bool c1 = u == 0xC2 && i + 1 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80;
+    bool c1 = u == 0xC2 && i + 1 < text.size() &&
+              (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80;
     if (IsControl(text[i]) || c1) return true;
   }
   return false;

@@ -437,8 +437,7 @@ std::string FormatHostDate(const DateTime& value, const RegionalSettings& settin
   const std::string& form = settings.shortDateFormat;
   auto width = [&](char letter) {
     size_t at = form.find_first_of(std::string{letter, static_cast<char>(letter - 'A' + 'a')});
-    return at != std::string::npos && at + 1 < form.size() && Upper(form[at + 1]) == letter ? 2
-                                                                                             : 1;
+    return at != std::string::npos && at + 1 < form.size() && Upper(form[at + 1]) == letter ? 2 : 1;
   };
   std::string year = Padded(value.year, 4);
   std::string month = Padded(value.month, width('M'));

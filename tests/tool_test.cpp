@@ -10,8 +10,8 @@
 #include <sstream>
 #include <string>
 
-#include "tests/test_support.h"
 #include "library/export_table.h"
+#include "tests/test_support.h"
 #include "wardlink.h"
 
 namespace wardlink::testing {

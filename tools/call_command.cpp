@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "db/date_time.h"
-#include "shared/conversions.h"
 #include "library/exit_status.h"
+#include "shared/conversions.h"
 
 namespace wardlink::host {
 

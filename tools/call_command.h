@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "shared/regional_settings.h"
 #include "library/export_table.h"
+#include "shared/regional_settings.h"
 
 namespace wardlink::host {
 

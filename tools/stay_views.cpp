@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "db/query.h"
-#include "patients/movement_state.h"
-#include "shared/conversions.h"
 #include "library/exit_status.h"
 #include "library/export_table.h"
+#include "patients/movement_state.h"
+#include "shared/conversions.h"
 
 namespace wardlink::host {
 

@@ -14,11 +14,11 @@
 #include "db/connection.h"
 #include "db/trial_database.h"
 #include "hl7/commands.h"
+#include "library/exit_status.h"
+#include "library/export_table.h"
 #include "tools/call_command.h"
 #include "tools/database_check.h"
 #include "tools/demo.h"
-#include "library/exit_status.h"
-#include "library/export_table.h"
 #include "tools/stay_views.h"
 
 namespace {

@@ -81,7 +81,8 @@ class FuzzGateway {
   void Remove() {
     gateway_.reset();
     store_.reset();
-    for (const char* suffix : {"", "-wal", "-shm", ".lock"}) std::filesystem::remove(path_ + suffix);
+    for (const char* suffix : {"", "-wal", "-shm", ".lock"})
+      std::filesystem::remove(path_ + suffix);
   }
   std::string path_;
   size_t count_ = 0;

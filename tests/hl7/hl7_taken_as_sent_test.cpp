@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <tuple>
 
 #include "tests/hl7/hl7_test_support.h"
 #include "tests/test_support.h"
@@ -127,8 +128,9 @@ TEST_F(Hl7Sent, TheSameMessageIsADuplicateAndADifferentOneUnderItsKeyAConflict) 
   std::string first = Send(held);
   ASSERT_EQ(AckField(first, "MSA", 1), "AA") << first;
   // Sent again later: only MSH-7 differs. The ACK kept is answered, nothing applied twice.
-  EXPECT_EQ(Send(Admission(Header("HIS", "HOSP", "C1", "ADT^A01^ADT_A01", "20240301090000"), "ZC1")),
-            first);
+  EXPECT_EQ(
+      Send(Admission(Header("HIS", "HOSP", "C1", "ADT^A01^ADT_A01", "20240301090000"), "ZC1")),
+      first);
   std::string other = Send(Admission(Header("HIS", "HOSP", "C1"), "ZC2"));
   EXPECT_EQ(AckField(other, "MSA", 1), "AR") << other;
   EXPECT_EQ(AckField(other, "ERR", 3).substr(0, 4), "205^") << other;
@@ -139,7 +141,8 @@ TEST_F(Hl7Sent, TheSameMessageIsADuplicateAndADifferentOneUnderItsKeyAConflict) 
   EXPECT_EQ(status, 0) << conflicts;
   EXPECT_NE(conflicts.find("control ID C1"), std::string::npos) << conflicts;
   EXPECT_NE(conflicts.find("conflict"), std::string::npos) << conflicts;
-  EXPECT_EQ(conflicts.find("received 2 times"), std::string::npos) << conflicts;  // only the refused
+  EXPECT_EQ(conflicts.find("received 2 times"), std::string::npos)
+      << conflicts;  // only the refused
   auto [allStatus, all] = Tool("log --control-id C1");
   EXPECT_NE(all.find("answered; AddVictim -> 0; ACK AA"), std::string::npos) << all;
   EXPECT_NE(all.find("received 3 times"), std::string::npos) << all;
@@ -162,10 +165,10 @@ TEST_F(Hl7Sent, AStoreOfTheEarlierKeyFormOpensWithItsKeysTakenWhole) {
 struct AnswerCase {
   const char* name;
   std::string message;
-  const char* code;     // MSA-1
-  const char* error;    // ERR-3's identifier, "" for no ERR
-  std::string echoed;   // MSA-2 as the ACK writes it
-  const char* visit;    // a stay that must not exist afterwards, "" for none
+  const char* code;    // MSA-1
+  const char* error;   // ERR-3's identifier, "" for no ERR
+  std::string echoed;  // MSA-2 as the ACK writes it
+  const char* visit;   // a stay that must not exist afterwards, "" for none
 };
 
 void PrintTo(const AnswerCase& c, std::ostream* out) { *out << c.name; }
@@ -180,8 +183,8 @@ const std::string kEastHospital = "\x96\x7c\xc8\x41\xe1\x74\xd4\xba";
 const AnswerCase kAnswers[] = {
     {"control_character_in_visit", WithVisit(Header("HIS", "HOSP", "X1"), "\\X00\\Z"), "AR", "102",
      "X1", ""},
-    {"carriage_return_in_name",
-     Admission(Header("HIS", "HOSP", "X2"), "ZX2", "Chen\\X0D\\^Jing"), "AR", "102", "X2", "ZX2"},
+    {"carriage_return_in_name", Admission(Header("HIS", "HOSP", "X2"), "ZX2", "Chen\\X0D\\^Jing"),
+     "AR", "102", "X2", "ZX2"},
     {"escape_in_name", Admission(Header("HIS", "HOSP", "X3"), "ZX3", "Chen\\X1B\\[2J^Jing"), "AR",
      "102", "X3", "ZX3"},
     {"line_feed_in_control_id", WithVisit(Header("HIS", "HOSP", "X4\\X0A\\FORGED line"), "ZX4"),
@@ -189,22 +192,22 @@ const AnswerCase kAnswers[] = {
     {"start_block_in_control_id", WithVisit(Header("HIS", "HOSP", "X5\\X0B\\"), "ZX5"), "AA", "",
      "X5\\X0B\\", ""},
     {"end_block_in_character_set",
-     WithVisit(Header("HIS", "HOSP", "X6", "ADT^A01^ADT_A01", "20240301080000",
-                      "UNICODE UTF-8~\\X1C\\"),
-               "ZX6"),
+     WithVisit(
+         Header("HIS", "HOSP", "X6", "ADT^A01^ADT_A01", "20240301080000", "UNICODE UTF-8~\\X1C\\"),
+         "ZX6"),
      "AA", "", "X6", ""},
     {"gb18030_facility_byte_like_a_separator",
-     WithVisit(Header("HIS", kEastHospital, "X7", "ADT^A01^ADT_A01", "20240301080000",
-                      "GB 18030-2000"),
-               "ZX7"),
+     WithVisit(
+         Header("HIS", kEastHospital, "X7", "ADT^A01^ADT_A01", "20240301080000", "GB 18030-2000"),
+         "ZX7"),
      "AA", "", "X7", ""},
     {"unsupported_character_set",
      WithVisit(Header("HIS", "HOSP", "X8", "ADT^A01^ADT_A01", "20240301080000", "CHN"), "ZX8"),
      "AR", "103", "X8", "ZX8"},
     {"observation_result_with_an_admission_trigger",
      WithVisit(Header("HIS", "HOSP", "X9", "ORU^A01"), "ZX9"), "AA", "", "X9", "ZX9"},
-    {"acknowledgement", WithVisit(Header("HIS", "HOSP", "X10", "ACK^A01"), "ZX10"), "AA", "",
-     "X10", "ZX10"},
+    {"acknowledgement", WithVisit(Header("HIS", "HOSP", "X10", "ACK^A01"), "ZX10"), "AA", "", "X10",
+     "ZX10"},
 };
 
 class Hl7SentAnswers : public Hl7Sent, public ::testing::WithParamInterface<AnswerCase> {};
@@ -225,16 +228,18 @@ TEST_P(Hl7SentAnswers, AreOneFrameEachAndRefuseWhatTheMappingCannotTake) {
     EXPECT_FALSE(static_cast<unsigned char>(byte) < 0x20 && byte != '\r') << int{byte};
   // Nothing more came after the ACK's end: it was one frame.
   EXPECT_FALSE(client.ReadAck(std::chrono::milliseconds(200)).has_value());
-  if (*c.visit != 0) EXPECT_EQ(Stay(c.visit), "");
+  if (*c.visit != 0) {
+    EXPECT_EQ(Stay(c.visit), "");
+  }
   gateway_->Stop(SIGTERM);
-  EXPECT_EQ(gateway_->ErrorOutput().find("\nFORGED"), std::string::npos)
-      << gateway_->ErrorOutput();
+  EXPECT_EQ(gateway_->ErrorOutput().find("\nFORGED"), std::string::npos) << gateway_->ErrorOutput();
 }
 
 INSTANTIATE_TEST_SUITE_P(Hl7, Hl7SentAnswers, ::testing::ValuesIn(kAnswers),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Hl7Sent, NamesAreJoinedDirectlyOnlyWhenBothPartsAreCjk) {
+// The discharge's result is PV1-36's text, else its code.
+TEST_F(Hl7Sent, NamesAreJoinedDirectlyOnlyWhenBothPartsAreCjkAndADispositionIsItsTextElseItsCode) {
   const std::pair<std::string, std::string> names[] = {
       {"M\xc3\xbcller^Jos\xc3\xa9", "M\xc3\xbcller Jos\xc3\xa9"},
       {"O'Brien^Ann", "O'Brien Ann"},
@@ -250,6 +255,14 @@ TEST_F(Hl7Sent, NamesAreJoinedDirectlyOnlyWhenBothPartsAreCjk) {
     Send(Admission(Header("HIS", "HOSP", visit), visit, sent));
     EXPECT_NE(Stay(visit).find("PeopleName=" + stored + "|"), std::string::npos)
         << sent << ": " << Stay(visit);
+  }
+  for (const auto& [visit, disposition, result] :
+       {std::tuple{"ZN1", "01", "01"}, std::tuple{"ZN2", "01^Home", "Home"}}) {
+    Send(testing::Join({Header("HIS", "HOSP", std::string("D") + visit, "ADT^A03"),
+                        Seg("EVN", {{2, "20240310100000"}}),
+                        Seg("PV1", {{19, visit}, {36, disposition}, {45, "20240310103000"}})}));
+    EXPECT_NE(Stay(visit).find(std::string("ZhiLiaoJieGuo=") + result + "|"), std::string::npos)
+        << disposition << ": " << Stay(visit);
   }
 }
 
