@@ -19,7 +19,7 @@ target_include_directories(wardlink_core PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(wardlink_core PUBLIC wardlink_sqlite odbc32 odbccp32 ole32)
 
 file(GLOB WARDLINK_EXPORT_SOURCES CONFIGURE_DEPENDS library/*.cpp)
-list(FILTER WARDLINK_EXPORT_SOURCES EXCLUDE REGEX "_posix\\.cpp$")
+list(FILTER WARDLINK_EXPORT_SOURCES EXCLUDE REGEX "(_posix|export_table)\\.cpp$")
 include(${CMAKE_SOURCE_DIR}/cmake/export_list.cmake)
 set(WARDLINK_DEF ${CMAKE_BINARY_DIR}/WardLink.def)
 wardlink_write_def(${WARDLINK_DEF})

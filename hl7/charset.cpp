@@ -7,21 +7,38 @@
 #include <array>
 #include <cerrno>
 #include <cstdlib>
+#include <map>
+#include <set>
 #include <utility>
 
 namespace wardlink::hl7 {
 
 namespace {
 
+// The thread's iconv descriptors by target and source, closed when the thread ends: opening one
+// loads its conversion module and closing the last one unloads it, which a message read in
+// each character set in turn would otherwise pay for every time.
+iconv_t Descriptor(const std::string& to, const std::string& from) {
+  struct Cache {
+    std::map<std::pair<std::string, std::string>, iconv_t> open;
+    Cache() = default;
+    Cache(const Cache&) = delete;
+    Cache& operator=(const Cache&) = delete;
+    ~Cache() {
+      for (auto& entry : open)
+        if (entry.second != reinterpret_cast<iconv_t>(-1)) iconv_close(entry.second);
+    }
+  };
+  thread_local Cache cache;
+  auto [found, added] = cache.open.try_emplace({to, from}, reinterpret_cast<iconv_t>(-1));
+  if (added) found->second = iconv_open(to.c_str(), from.c_str());
+  return found->second;
+}
+
+// One conversion on the thread's descriptor, from its initial state.
 class Iconv {
  public:
-  Iconv(const std::string& to, const std::string& from)
-      : cd_(iconv_open(to.c_str(), from.c_str())) {}
-  ~Iconv() {
-    if (valid()) iconv_close(cd_);
-  }
-  Iconv(const Iconv&) = delete;
-  Iconv& operator=(const Iconv&) = delete;
+  Iconv(const std::string& to, const std::string& from) : cd_(Descriptor(to, from)) {}
   bool valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
 
   // Converts `in`; at a sequence iconv cannot convert, `onBad` is asked: true puts "?" in its
@@ -114,7 +131,7 @@ std::optional<std::string> IconvName(std::string_view msh18) {
 
 std::string ToUtf8(std::string_view bytes, const std::string& iconvName) {
   Iconv cd("UTF-8", iconvName);
-  if (!cd.valid()) throw ParseError(203, "MSH-18", "character set " + iconvName + " unavailable");
+  if (!cd.valid()) throw ParseError(103, "MSH-18", "character set " + iconvName + " unavailable");
   size_t bad = 0;
   auto text = cd.Run(bytes, [&](size_t at) {
     bad = at;
@@ -158,13 +175,37 @@ std::string HostCodeset() {
 }
 
 Message ReadMessage(std::string_view bytes, std::string& charset) {
-  auto declared = RawCharacterSet(bytes);
-  if (!declared) throw ParseError(100, "MSH", "the message does not begin with an MSH segment");
-  auto name = IconvName(*declared);
-  if (!name) throw ParseError(203, "MSH-18", "unsupported character set \"" + *declared + "\"");
-  charset = *name;
-  // GB 18030's second bytes can equal a delimiter: the whole text is converted before it is split.
-  return Parse(ToUtf8(bytes, charset), DecodeHex, &charset);
+  // A second byte of GB 18030, GBK or BIG-5 can equal a delimiter, but never CR or LF: the MSH
+  // segment is read in each supported character set, ASCII first, until the MSH-18 read names
+  // the character set it was read in.
+  size_t start = bytes.find_first_not_of("\r\n");
+  std::string_view msh = bytes.substr(start == std::string_view::npos ? bytes.size() : start);
+  msh = msh.substr(0, msh.find_first_of("\r\n"));
+  std::optional<std::string> declared;  // MSH-18 as first read
+  std::set<std::string_view> tried;
+  for (const auto& entry : kCharacterSets) {
+    const std::string name(entry.second);
+    if (!tried.insert(entry.second).second) continue;
+    std::string text;
+    try {
+      text = ToUtf8(msh, name);
+    } catch (const ParseError&) {
+      continue;  // not text in this character set
+    }
+    Message header = Parse(text);
+    std::string value = Leaf(header.segments[0], 18);
+    if (IconvName(value) == name) {
+      charset = name;
+      // The whole text is converted before it is split.
+      return Parse(ToUtf8(bytes, charset), DecodeHex, &charset);
+    }
+    if (!declared) declared = value;
+  }
+  if (declared && !IconvName(*declared))
+    throw ParseError(103, "MSH-18", "unsupported character set \"" + *declared + "\"");
+  throw ParseError(102, "MSH-18",
+                   "the MSH segment is not valid text in the character set MSH-18 names" +
+                       (declared ? " (\"" + *declared + "\")" : std::string()));
 }
 
 }  // namespace wardlink::hl7

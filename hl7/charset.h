@@ -30,7 +30,7 @@ std::string FromUtf8(std::string_view utf8, const std::string& iconvName);
 std::string HostCodeset();
 
 // A message's raw bytes read by its MSH-18 into a Message whose leaves are UTF-8; `charset` gets
-// the iconv name. Raises ParseError (203 for an unsupported character set).
+// the iconv name. Raises ParseError (103 for an unsupported character set).
 Message ReadMessage(std::string_view bytes, std::string& charset);
 
 }  // namespace wardlink::hl7

@@ -8,9 +8,8 @@
 
 #include "hl7/gateway.h"
 #include "hl7/server.h"
-#include "tools/call_command.h"
-#include "tools/exit_status.h"
-#include "tools/export_table.h"
+#include "library/exit_status.h"
+#include "library/export_table.h"
 
 namespace wardlink::hl7 {
 
@@ -27,9 +26,14 @@ const char* const kHelp =
   hl7 apply [--store PATH] [--mapping FILE] SERVER LOGIN PASSWORD FILE...
          the same for files of messages (segments ending in CR, LF or CRLF; messages one after
          another, or MLLP-framed); prints each ACK; exit status 1 when one is not AA
-  hl7 log --store PATH [--control-id ID | --visit ZHUYUANNO | --uncertain | --since TIME] [--json]
+  hl7 log --store PATH [--control-id ID | --visit ZHUYUANNO | --uncertain | --conflicts |
+          --since TIME] [--json]
          what the gateway received, the export it called with its result and reason, and the
-         ACK it sent; --uncertain lists the messages whose outcome a crash left unknown
+         ACK it sent; --uncertain lists the messages whose outcome a crash left unknown,
+         --conflicts the messages refused because another message held their key
+  hl7 resolve --store PATH ID applied|not-applied
+         settles the uncertain message #ID after checking its stay: applied answers its resends
+         AA, not-applied lets the next resend be applied
   hl7 mapping
          print the default mapping file (TOML; edit a copy and pass it with --mapping)
 )";
@@ -50,16 +54,20 @@ struct Options {
   std::vector<std::string> positional;
   bool json = false;
   bool uncertain = false;
+  bool conflicts = false;
 };
 
-// Reads --name VALUE options among positional words; flags are --json and --uncertain.
+// Reads --name VALUE options among positional words; flags are --json, --uncertain and
+// --conflicts.
 std::optional<Options> ReadOptions(const std::vector<std::string>& args,
                                    const std::vector<std::string>& known) {
   Options options;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (arg == "--json" || arg == "--uncertain") {
-      (arg == "--json" ? options.json : options.uncertain) = true;
+    if (arg == "--json" || arg == "--uncertain" || arg == "--conflicts") {
+      (arg == "--json"        ? options.json
+       : arg == "--uncertain" ? options.uncertain
+                              : options.conflicts) = true;
       continue;
     }
     if (arg.starts_with("--")) {
@@ -91,7 +99,8 @@ int Serve(const std::vector<std::string>& args) {
   auto options = ReadOptions(
       args, {"--listen", "--store", "--mapping", "--max-frame", "--idle-timeout", "--workers"});
   if (!options) return kExitUsage;
-  if (options->json || options->uncertain) return Usage("serve: unexpected flag");
+  if (options->json || options->uncertain || options->conflicts)
+    return Usage("serve: unexpected flag");
   Connection connection;
   if (options->positional.size() == 3) {
     connection = {options->positional[0], options->positional[1], options->positional[2]};
@@ -182,7 +191,7 @@ int Apply(const std::vector<std::string>& args) {
     content << in.rdbuf();
     for (const auto& message : SplitMessages(content.str())) {
       Reply reply = gateway.Handle(message, p[f]);
-      std::cerr << reply.logLine << '\n';
+      std::cerr << EscapeControls(reply.logLine) << '\n';
       std::cout << Shown(reply.ack) << '\n';
       if (reply.ackCode != "AA") status = kExitToolFailed;
     }
@@ -198,7 +207,7 @@ int Log(const std::vector<std::string>& args) {
   if (!options->values.contains("--store")) return Usage("log needs --store PATH");
   Store store(options->values["--store"], false);
   Store::Filter filter{Value(*options, "--control-id", ""), Value(*options, "--visit", ""),
-                       options->uncertain, Value(*options, "--since", "")};
+                       options->uncertain, Value(*options, "--since", ""), options->conflicts};
   for (const auto& m : store.List(filter)) {
     std::string result = m.result ? std::to_string(*m.result) : "";
     if (options->json) {
@@ -219,30 +228,55 @@ int Log(const std::vector<std::string>& args) {
                 << ",\"ack\":" << JsonString(m.ack) << "}\n";
       continue;
     }
-    std::cout << '#' << m.id << ' ' << m.receivedAt << " from " << m.sendingApplication << '/'
-              << m.sendingFacility << " (" << m.peer << ") control ID "
-              << (m.controlId.empty() ? "-" : m.controlId) << ", event "
-              << (m.event.empty() ? "-" : m.event) << ", visit "
-              << (m.visit.empty() ? "-" : m.visit) << '\n'
+    // What a message sent is written with its control characters escaped: one entry, its lines.
+    std::cout << '#' << m.id << ' ' << m.receivedAt << " from "
+              << EscapeControls(m.sendingApplication + '/' + m.sendingFacility + " (" + m.peer +
+                                ") control ID " + (m.controlId.empty() ? "-" : m.controlId) +
+                                ", event " + (m.event.empty() ? "-" : m.event) + ", visit " +
+                                (m.visit.empty() ? "-" : m.visit))
+              << '\n'
               << "    " << m.state;
     if (!m.exportName.empty()) std::cout << "; " << m.exportName << " -> " << result;
     if (!m.ackCode.empty()) std::cout << "; ACK " << m.ackCode << " at " << m.answeredAt;
     std::cout << "; received " << m.deliveries << (m.deliveries == 1 ? " time" : " times") << '\n';
-    if (!m.reason.empty()) std::cout << "    " << m.reason << '\n';
+    if (!m.reason.empty()) std::cout << "    " << EscapeControls(m.reason) << '\n';
   }
+  return kExitDone;
+}
+
+int Resolve(const std::vector<std::string>& args) {
+  auto options = ReadOptions(args, {"--store"});
+  if (!options) return kExitUsage;
+  const auto& p = options->positional;
+  int64_t id = 0;
+  try {
+    size_t used = 0;
+    if (p.size() == 2) id = std::stoll(p[0], &used);
+    if (id > 0 && used != p[0].size()) id = 0;
+  } catch (const std::exception&) {
+  }
+  if (!options->values.contains("--store") || id <= 0 ||
+      (p[1] != "applied" && p[1] != "not-applied"))
+    return Usage("resolve takes --store PATH ID applied|not-applied");
+  if (!Store::Resolve(options->values["--store"], id, p[1] == "applied")) {
+    std::cerr << "wardlink hl7: #" << id << " is not an uncertain message\n";
+    return kExitToolFailed;
+  }
+  std::cout << '#' << id << " settled: " << p[1] << '\n';
   return kExitDone;
 }
 
 }  // namespace
 
 int RunCommand(const std::vector<std::string>& args) {
-  if (args.empty()) return Usage("hl7 takes serve, apply, log or mapping");
+  if (args.empty()) return Usage("hl7 takes serve, apply, log, resolve or mapping");
   const std::string& command = args[0];
   const std::vector<std::string> rest(args.begin() + 1, args.end());
   try {
     if (command == "serve") return Serve(rest);
     if (command == "apply") return Apply(rest);
     if (command == "log") return Log(rest);
+    if (command == "resolve") return Resolve(rest);
     if (command == "mapping" && rest.empty()) {
       std::cout << DefaultMappingText();
       return kExitDone;

@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "hl7/charset.h"
-#include "tools/export_table.h"
+#include "library/export_table.h"
 
 namespace wardlink::hl7 {
 
@@ -26,8 +26,10 @@ std::string CodeText(int code) {
       return "Required field missing";
     case 102:
       return "Data type error";
-    case 203:
-      return "Unsupported character set";
+    case 103:
+      return "Table value not found";
+    case 205:
+      return "Duplicate key identifier";
     default:
       return "Application internal error";
   }
@@ -50,8 +52,7 @@ std::string Location(const std::string& path) {
 
 // A field of the incoming MSH re-encoded with the ACK's delimiters.
 std::string MshField(const Message* in, size_t field) {
-  if (in == nullptr || in->segments.empty() || field >= in->segments[0].fields.size()) return {};
-  return EncodeField(in->segments[0].fields[field], kAckDelimiters);
+  return in != nullptr ? KeyField(*in, field) : std::string();
 }
 
 std::string BuildAck(const Message* in, const std::string& charset, const std::string& code,
@@ -88,6 +89,27 @@ bool Busy(const std::string& reason) {
 
 std::string Recode(const std::string& text, const std::string& from) {
   return from == "UTF-8" ? text : ToUtf8Lenient(text, from);
+}
+
+// Whether `held`, the text kept under a key, is the message `in` again: the same segments, the
+// time of sending (MSH-7) aside.
+bool SameMessage(const std::string& held, const Message& in) {
+  Message kept;
+  try {
+    std::string charset;
+    kept = ReadMessage(held, charset);
+  } catch (const ParseError&) {
+    return false;
+  }
+  if (kept.segments.size() != in.segments.size()) return false;
+  for (size_t i = 0; i < kept.segments.size(); ++i) {
+    const auto& a = kept.segments[i].fields;
+    const auto& b = in.segments[i].fields;
+    if (kept.segments[i].id != in.segments[i].id || a.size() != b.size()) return false;
+    for (size_t f = 0; f < a.size(); ++f)
+      if (!(i == 0 && f == 7) && a[f] != b[f]) return false;
+  }
+  return true;
 }
 
 // What can be read of an MSH segment at the start of `bytes`, for an ACK's addresses and MSA-2.
@@ -154,9 +176,9 @@ Reply Gateway::Handle(std::string_view bytes, const std::string& peer) {
   }
 
   const Segment& msh = message->segments[0];
-  record.sendingApplication = Leaf(msh, 3);
-  record.sendingFacility = Leaf(msh, 4);
-  record.controlId = Leaf(msh, 10);
+  record.sendingApplication = KeyField(*message, 3);
+  record.sendingFacility = KeyField(*message, 4);
+  record.controlId = KeyField(*message, 10);
   record.event = Leaf(msh, 9, 0, 2);
   auto answer = [&](const std::string& code, const std::string& text,
                     const std::optional<ErrorDetail>& error) {
@@ -176,11 +198,30 @@ Reply Gateway::Handle(std::string_view bytes, const std::string& peer) {
   }
 
   Store::Claim claim = store_.Begin(record);
+  if (!claim.isNew && !SameMessage(claim.existing.raw, *message)) {
+    // A conflict: never applied, and the message held keeps its outcome and its ACK.
+    const std::string text = "another message is held under this MSH-3, MSH-4 and MSH-10 (#" +
+                             std::to_string(claim.id) + ")";
+    answer("AR", text, ErrorDetail{205, "MSH-10", text});
+    record.reason = text;
+    record.ackCode = "AR";
+    record.ack = reply.ack;
+    store_.RecordConflict(record);
+    finishLine(record.controlId, record.event, "", "conflict");
+    return reply;
+  }
   if (!claim.isNew) {
     const StoredMessage& seen = claim.existing;
+    store_.CountDelivery(claim.id);
     if (seen.state == kAnswered) {
-      reply.ackCode = seen.ackCode;
-      reply.ack = seen.ack;  // the same ACK again; nothing is applied twice
+      // A duplicate: the same ACK again (AA when a person settled it as applied); nothing is
+      // applied twice.
+      if (seen.ack.empty()) {
+        answer(seen.ackCode, "", std::nullopt);
+      } else {
+        reply.ackCode = seen.ackCode;
+        reply.ack = seen.ack;
+      }
       finishLine(record.controlId, seen.event, seen.exportName, "duplicate");
     } else if (seen.state == kUncertain) {
       const char* text = "outcome uncertain after a restart: check the stay";

@@ -1,8 +1,5 @@
 #include "hl7/mapping.h"
 
-#include <langinfo.h>
-#include <locale.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
@@ -12,7 +9,10 @@
 #include <sstream>
 #include <toml.hpp>
 
-#include "tools/export_table.h"
+#include "db/date_time.h"
+#include "library/export_table.h"
+#include "shared/conversions.h"
+#include "shared/regional_settings.h"
 
 namespace wardlink::hl7 {
 
@@ -37,7 +37,24 @@ int DaysInMonth(int year, int month) {
   return month == 2 && leap ? 29 : kDays[month - 1];
 }
 
-// YYYYMMDD[HH[MM[SS[.S...]]]][+/-ZZZZ]; the offset is read past (the exports take local time).
+// The time `s` at UTC offset `minutes` as the host's local time.
+std::optional<Stamp> LocalTime(const Stamp& s, int minutes) {
+  std::tm utc{};
+  utc.tm_year = s.year - 1900;
+  utc.tm_mon = s.month - 1;
+  utc.tm_mday = s.day;
+  utc.tm_hour = s.hour;
+  utc.tm_min = s.minute;
+  utc.tm_sec = s.second;
+  std::time_t at = timegm(&utc) - static_cast<std::time_t>(minutes) * 60;
+  std::tm local{};
+  if (localtime_r(&at, &local) == nullptr || local.tm_year + 1900 < 1) return std::nullopt;
+  return Stamp{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+               local.tm_hour,        local.tm_min,     local.tm_sec};
+}
+
+// YYYYMMDD[HH[MM[SS[.S...]]]][+/-ZZZZ]; a time with an offset is turned into the host's local
+// time, which the exports take.
 std::optional<Stamp> ReadStamp(const std::string& text) {
   size_t digits = 0;
   while (digits < text.size() && std::isdigit(static_cast<unsigned char>(text[digits])) != 0)
@@ -63,7 +80,11 @@ std::optional<Stamp> ReadStamp(const std::string& text) {
   if (s.year < 1 || s.month < 1 || s.month > 12 || s.day < 1 ||
       s.day > DaysInMonth(s.year, s.month) || s.hour > 23 || s.minute > 59 || s.second > 59)
     return std::nullopt;
-  return s;
+  if (rest.empty()) return s;
+  int offset = std::atoi(std::string(rest.substr(1, 2)).c_str()) * 60 +
+               std::atoi(std::string(rest.substr(3, 2)).c_str());
+  if (offset > 14 * 60) return std::nullopt;
+  return LocalTime(s, rest[0] == '-' ? -offset : offset);
 }
 
 std::string Digits(const Stamp& s, bool seconds) {
@@ -76,14 +97,6 @@ std::string Digits(const Stamp& s, bool seconds) {
                   s.minute);
   }
   return text;
-}
-
-std::string TimeLocaleName() {
-  for (const char* variable : {"LC_ALL", "LC_TIME", "LANG"}) {
-    const char* value = std::getenv(variable);
-    if (value != nullptr && *value != '\0') return value;
-  }
-  return "C";
 }
 
 // Whole years, months beyond them and days beyond those, from birth to `at`.
@@ -159,9 +172,14 @@ class Path : public Expression {
     return picked;
   }
 
+  // Raises MappingRefusal (102) for a control character: an escape such as \X00\ would reach
+  // the EMR's rows as a number that is not the one sent, or a broken name.
   std::string At(const Segment& s, size_t r, size_t componentOffset = 0) const {
-    return Leaf(s, field, r, std::max<size_t>(component, 1) + componentOffset,
-                std::max<size_t>(subcomponent, 1));
+    std::string value = Leaf(s, field, r, std::max<size_t>(component, 1) + componentOffset,
+                             std::max<size_t>(subcomponent, 1));
+    if (HasControlCharacter(value))
+      throw MappingRefusal(102, text, text + " holds a control character");
+    return value;
   }
 
   std::string Evaluate(const Context& context) const override {
@@ -591,6 +609,7 @@ MappedCall Mapping::Map(const Message& message) const {
   MappedCall call;
   const Segment* msh = message.Find("MSH");
   call.trigger = msh != nullptr ? Leaf(*msh, 9, 0, 2) : std::string();
+  if (msh == nullptr || Leaf(*msh, 9) != "ADT") return call;  // only ADT is mapped
   if (call.trigger.empty()) {
     if (const Segment* evn = message.Find("EVN")) call.trigger = Leaf(*evn, 1);
   }
@@ -640,22 +659,9 @@ MappedCall Mapping::Map(const Message& message) const {
 std::string ShortDateText(const std::string& timestamp) {
   auto stamp = ReadStamp(timestamp);
   if (!stamp) return {};
-  locale_t locale =
-      newlocale(LC_TIME_MASK, TimeLocaleName().c_str(), static_cast<locale_t>(nullptr));
-  if (locale == static_cast<locale_t>(nullptr))
-    locale = newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(nullptr));
-  std::string form = nl_langinfo_l(D_FMT, locale);
-  // A four-digit year reads back the same whatever the century window.
-  for (size_t at = form.find("%y"); at != std::string::npos; at = form.find("%y", at + 2))
-    form[at + 1] = 'Y';
-  std::tm tm{};
-  tm.tm_year = stamp->year - 1900;
-  tm.tm_mon = stamp->month - 1;
-  tm.tm_mday = stamp->day;
-  char text[128];
-  size_t length = strftime_l(text, sizeof text, form.c_str(), &tm, locale);
-  freelocale(locale);
-  return std::string(text, length);
+  // The library's own writer under the settings the export reads them with.
+  return FormatHostDate(DateTime{stamp->year, stamp->month, stamp->day, 0, 0, 0, 0},
+                        EnvironmentRegionalSettings());
 }
 
 std::string MovementDateText(const std::string& timestamp) {
@@ -668,14 +674,40 @@ std::string DischargeDateText(const std::string& timestamp) {
   return stamp ? Digits(*stamp, true) : std::string();
 }
 
+namespace {
+
+// Whether every character of the UTF-8 `text` is Han, kana or hangul.
+bool AllCjk(const std::string& text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    auto c = static_cast<unsigned char>(text[i]);
+    size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    if (i + length > text.size()) return false;
+    char32_t point = length == 1 ? c : c & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k)
+      point = point << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    i += length;
+    bool cjk = (point >= 0x1100 && point <= 0x11FF) ||  // hangul jamo
+               (point >= 0x3005 && point <= 0x3007) ||  // 々 〆 〇
+               (point >= 0x3040 && point <= 0x30FF) ||  // hiragana, katakana
+               (point >= 0x3130 && point <= 0x318F) ||  // hangul compatibility jamo
+               (point >= 0x31F0 && point <= 0x31FF) ||  // katakana extensions
+               (point >= 0x3400 && point <= 0x4DBF) ||  // Han extension A
+               (point >= 0x4E00 && point <= 0x9FFF) ||  // Han
+               (point >= 0xAC00 && point <= 0xD7AF) ||  // hangul syllables
+               (point >= 0xF900 && point <= 0xFAFF) ||  // Han compatibility
+               (point >= 0xFF66 && point <= 0xFF9F) ||  // halfwidth katakana
+               (point >= 0x20000 && point <= 0x3134F);  // Han extensions B to G
+    if (!cjk) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::string PersonName(const std::string& family, const std::string& given) {
   if (family.empty() || given.empty()) return family + given;
-  auto ascii = [](const std::string& text) {
-    for (char c : text)
-      if (static_cast<unsigned char>(c) >= 0x80) return false;
-    return true;
-  };
-  return ascii(family) && ascii(given) ? family + " " + given : family + given;
+  return AllCjk(family) && AllCjk(given) ? family + given : family + " " + given;
 }
 
 }  // namespace wardlink::hl7

@@ -73,11 +73,12 @@ class Mapping {
 const std::string& DefaultMappingText();
 
 // Date texts as the exports read them, from an HL7 time stamp; "" when it is not a valid date.
-std::string ShortDateText(const std::string& timestamp);      // short date form of LC_TIME
+std::string ShortDateText(const std::string& timestamp);      // the library's short date form
 std::string MovementDateText(const std::string& timestamp);   // yyyyMMddHHmm
 std::string DischargeDateText(const std::string& timestamp);  // yyyyMMddHHmmss
 
-// Family and given name joined: by one blank when both are ASCII, directly otherwise.
+// Family and given name joined: directly when both are written in Han, kana or hangul, by one
+// blank otherwise.
 std::string PersonName(const std::string& family, const std::string& given);
 
 }  // namespace wardlink::hl7

@@ -23,6 +23,17 @@ std::vector<std::string_view> Split(std::string_view text, char delimiter) {
   return parts;
 }
 
+bool IsControl(char c) {
+  auto u = static_cast<unsigned char>(c);
+  return u < 0x20 || u == 0x7F;
+}
+
+std::string HexEscape(char c, char escape) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  auto u = static_cast<unsigned char>(c);
+  return {escape, 'X', kDigits[u >> 4], kDigits[u & 0xF], escape};
+}
+
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -214,13 +225,40 @@ std::string Escape(std::string_view text, const Delimiters& d) {
       out += {d.escape, 'T', d.escape};
     } else if (Is(c, d.repetition)) {
       out += {d.escape, 'R', d.escape};
-    } else if (c == '\r' || c == '\n') {
-      out += {d.escape, 'X', '0', c == '\r' ? 'D' : 'A', d.escape};
+    } else if (IsControl(c) && d.escape != '\0') {
+      out += HexEscape(c, d.escape);
     } else {
       out.push_back(c);
     }
   }
   return out;
+}
+
+std::string KeyField(const Message& message, size_t field) {
+  if (message.segments.empty() || field >= message.segments[0].fields.size()) return {};
+  return EncodeField(message.segments[0].fields[field], Delimiters{});
+}
+
+std::string EscapeControls(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (IsControl(c)) {
+      out += HexEscape(c, '\\');
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+bool HasControlCharacter(std::string_view text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    auto u = static_cast<unsigned char>(text[i]);
+    bool c1 = u == 0xC2 && i + 1 < text.size() &&
+              (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80;
+    if (IsControl(text[i]) || c1) return true;
+  }
+  return false;
 }
 
 std::string Encode(const Message& message) {
@@ -251,22 +289,6 @@ std::string Leaf(const Segment& segment, size_t field, size_t repetition, size_t
   if (repetition >= f.size() || component > f[repetition].size()) return {};
   const Component& c = f[repetition][component - 1];
   return subcomponent <= c.size() ? c[subcomponent - 1] : std::string();
-}
-
-std::optional<std::string> RawCharacterSet(std::string_view bytes) {
-  size_t start = bytes.find_first_not_of("\r\n");
-  if (start == std::string_view::npos || bytes.substr(start, 3) != "MSH" ||
-      bytes.size() < start + 5)
-    return std::nullopt;
-  std::string_view msh = bytes.substr(start);
-  msh = msh.substr(0, msh.find_first_of("\r\n"));
-  char field = msh[3];
-  char repetition = msh.size() > 5 && msh[5] != field ? msh[5] : '\0';
-  auto parts = Split(msh, field);
-  if (parts.size() <= 17) return std::string();
-  std::string_view value = parts[17];
-  if (repetition != '\0') value = value.substr(0, value.find(repetition));
-  return std::string(value);
 }
 
 }  // namespace wardlink::hl7

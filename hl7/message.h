@@ -37,7 +37,7 @@ class ParseError : public std::runtime_error {
  public:
   ParseError(int code, std::string location, const std::string& what)
       : std::runtime_error(what), code_(code), location_(std::move(location)) {}
-  int code() const { return code_; }  // an HL7 error code (table 0357): 100, 101, 102, 203
+  int code() const { return code_; }  // an HL7 error code (table 0357): 100, 101, 102, 103
   const std::string& location() const { return location_; }
 
  private:
@@ -68,16 +68,23 @@ std::string Encode(const Message& message);
 // One field as Encode writes it.
 std::string EncodeField(const Field& field, const Delimiters& delimiters);
 
-// One leaf as Encode writes it.
+// Field `field` of the MSH segment whole, every component and repetition, written with the
+// standard delimiters: how a message's key and an ACK's echo hold it.
+std::string KeyField(const Message& message, size_t field);
+
+// One leaf as Encode writes it: delimiters as their escapes, control characters as \Xhh\.
 std::string Escape(std::string_view text, const Delimiters& delimiters);
+
+// `text` with each control character (C0 and DEL) written \Xhh\: a line of the gateway's log
+// that a message's texts cannot split or end.
+std::string EscapeControls(std::string_view text);
+
+// Whether `text` holds a control character (C0, DEL, or a C1 in UTF-8).
+bool HasControlCharacter(std::string_view text);
 
 // The leaf text of field `field`, repetition `repetition` (from 0), component and subcomponent
 // (from 1) of `segment`; empty when absent.
 std::string Leaf(const Segment& segment, size_t field, size_t repetition = 0, size_t component = 1,
                  size_t subcomponent = 1);
-
-// MSH-18's first repetition, read from the raw bytes before any conversion (it is plain ASCII);
-// nullopt when the text has no MSH segment first.
-std::optional<std::string> RawCharacterSet(std::string_view bytes);
 
 }  // namespace wardlink::hl7

@@ -20,9 +20,11 @@ constexpr char kCarriageReturn = 0x0D;
 
 std::mutex logMutex;
 
+// Texts from peers and messages reach these lines: control characters are written \Xhh\, so
+// that no line is split or ended by what was sent.
 void Log(const std::string& line) {
   std::lock_guard lock(logMutex);
-  std::cerr << line << '\n' << std::flush;
+  std::cerr << EscapeControls(line) << '\n' << std::flush;
 }
 
 class Listener;

@@ -9,6 +9,8 @@
 #include <ctime>
 #include <stdexcept>
 
+#include "hl7/charset.h"
+
 namespace wardlink::hl7 {
 
 namespace {
@@ -38,8 +40,6 @@ CREATE TABLE IF NOT EXISTS messages (
   answered_at TEXT,
   deliveries INTEGER NOT NULL DEFAULT 1
 );
-CREATE UNIQUE INDEX IF NOT EXISTS messages_key
-  ON messages (sending_application, sending_facility, control_id) WHERE control_id IS NOT NULL;
 CREATE INDEX IF NOT EXISTS messages_visit ON messages (visit);
 CREATE INDEX IF NOT EXISTS messages_state ON messages (state);
 )";
@@ -132,6 +132,44 @@ void Execute(sqlite3* db, const char* sql) {
   }
 }
 
+// Stores before version 1 keyed a message by the first components of MSH-3, MSH-4 and MSH-10:
+// each key is read again, whole, from the message kept, and the index lets a refused conflict
+// stand beside the message it collided with.
+void MigrateKeys(sqlite3* db) {
+  {
+    Binder version(db, "PRAGMA user_version");
+    if (version.Step() && sqlite3_column_int(version.get(), 0) >= 1) return;
+  }
+  Execute(db, "BEGIN IMMEDIATE");
+  try {
+    Execute(db, "DROP INDEX IF EXISTS messages_key");
+    {  // the scan ends before the index is made
+      Binder rows(db, "SELECT id, raw FROM messages WHERE control_id IS NOT NULL");
+      while (rows.Step()) {
+        std::string charset;
+        Message message;
+        try {
+          message = ReadMessage(ColumnText(rows.get(), 1), charset);
+        } catch (const ParseError&) {
+          continue;  // kept as it was keyed
+        }
+        Binder update(db,
+                      "UPDATE messages SET sending_application = ?, sending_facility = ?, "
+                      "control_id = ? WHERE id = ?");
+        update.Text(KeyField(message, 3)).Text(KeyField(message, 4)).Text(KeyField(message, 10));
+        update.Integer(sqlite3_column_int64(rows.get(), 0)).Step();
+      }
+    }
+    Execute(db,
+            "CREATE UNIQUE INDEX messages_key ON messages (sending_application, sending_facility, "
+            "control_id) WHERE control_id IS NOT NULL AND state <> 'conflict'; "
+            "PRAGMA user_version = 1; COMMIT");
+  } catch (...) {
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
+  }
+}
+
 std::string FormatNow(const char* form, bool millis) {
   auto now = std::chrono::system_clock::now();
   std::time_t seconds = std::chrono::system_clock::to_time_t(now);
@@ -182,6 +220,7 @@ Store::Store(const std::string& path, bool exclusive) {
   // An ACK goes out only after its outcome is on disk: a full sync at every commit.
   Execute(raw, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;");
   Execute(raw, kSchema);
+  MigrateKeys(raw);
   Execute(raw, "UPDATE messages SET state = 'uncertain' WHERE state = 'applying'");
 }
 
@@ -197,7 +236,7 @@ Store::Claim Store::Begin(const StoredMessage& m) {
   try {
     Binder find(db, std::string("SELECT ") + kColumns +
                         " FROM messages WHERE sending_application = ? AND sending_facility = ? AND "
-                        "control_id = ?");
+                        "control_id = ? AND state <> 'conflict'");
     find.Text(m.sendingApplication).Text(m.sendingFacility).Text(m.controlId);
     Claim claim;
     if (find.Step()) {
@@ -209,10 +248,6 @@ Store::Claim Store::Begin(const StoredMessage& m) {
                      "deliveries = deliveries + 1 WHERE id = ?");
         again.Text(m.receivedAt).Text(m.peer).Blob(m.raw).Integer(claim.id).Step();
         claim.isNew = true;
-      } else {
-        Binder count(db, "UPDATE messages SET deliveries = deliveries + 1 WHERE id = ?");
-        count.Integer(claim.id).Step();
-        ++claim.existing.deliveries;
       }
     } else {
       Binder insert(db,
@@ -230,6 +265,42 @@ Store::Claim Store::Begin(const StoredMessage& m) {
     sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     throw;
   }
+}
+
+void Store::CountDelivery(int64_t id) {
+  std::lock_guard lock(mutex_);
+  Binder count(db_.get(), "UPDATE messages SET deliveries = deliveries + 1 WHERE id = ?");
+  count.Integer(id).Step();
+}
+
+void Store::RecordConflict(const StoredMessage& m) {
+  std::lock_guard lock(mutex_);
+  Binder insert(db_.get(),
+                "INSERT INTO messages (received_at, peer, sending_application, sending_facility, "
+                "control_id, event, raw, state, reason, ack_code, ack, answered_at) VALUES (?, ?, "
+                "?, ?, ?, ?, ?, 'conflict', ?, ?, ?, ?)");
+  insert.Text(m.receivedAt).Text(m.peer).Text(m.sendingApplication).Text(m.sendingFacility);
+  insert.Text(m.controlId).Text(m.event).Blob(m.raw).Text(m.reason).Text(m.ackCode).Blob(m.ack);
+  insert.Text(StoreTime()).Step();
+}
+
+bool Store::Resolve(const std::string& path, int64_t id, bool applied) {
+  sqlite3* raw = nullptr;
+  int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+  std::unique_ptr<sqlite3, SqliteClose> db(raw);
+  if (rc != SQLITE_OK)
+    throw std::runtime_error("cannot open message store " + path + ": " +
+                             (raw != nullptr ? sqlite3_errmsg(raw) : "out of memory"));
+  sqlite3_busy_timeout(raw, 10000);
+  // Applied: a resend is answered AA from now on. Not applied: the next resend is applied.
+  Binder update(raw,
+                "UPDATE messages SET state = ?, ack_code = ?, ack = NULL, reason = ?, "
+                "answered_at = ? WHERE id = ? AND state = 'uncertain'");
+  update.Text(applied ? kAnswered : kRetry).Text(applied ? "AA" : "");
+  update.Text(std::string("settled by a person after a restart: ") +
+              (applied ? "applied" : "not applied"));
+  update.Text(StoreTime()).Integer(id).Step();
+  return sqlite3_changes(raw) == 1;
 }
 
 void Store::RecordUnkeyed(const StoredMessage& m) {
@@ -263,6 +334,7 @@ std::vector<StoredMessage> Store::List(const Filter& filter) {
   if (!filter.controlId.empty()) sql += " AND control_id = ?";
   if (!filter.visit.empty()) sql += " AND visit = ?";
   if (filter.uncertain) sql += " AND state = 'uncertain'";
+  if (filter.conflicts) sql += " AND state = 'conflict'";
   if (!filter.since.empty()) sql += " AND received_at >= ?";
   sql += " ORDER BY id";
   Binder query(db_.get(), sql);

@@ -20,6 +20,7 @@ inline constexpr const char* kApplying = "applying";    // recorded; the export 
 inline constexpr const char* kAnswered = "answered";    // outcome and ACK final
 inline constexpr const char* kRetry = "retry";          // answered AR: not applied, to be resent
 inline constexpr const char* kUncertain = "uncertain";  // was applying when the gateway stopped
+inline constexpr const char* kConflict = "conflict";    // refused: another message holds its key
 
 struct StoredMessage {
   int64_t id = 0;
@@ -54,14 +55,25 @@ class Store {
   Store(const Store&) = delete;
   Store& operator=(const Store&) = delete;
 
-  // Records a message that has a key. Gives the new row, or the row already held for the key
-  // (its deliveries counted); a row in `retry` is taken up again as applying and given as new.
+  // Records a message that has a key. Gives the new row, or the row already held for the key; a
+  // row in `retry` is taken up again as applying and given as new.
   struct Claim {
     bool isNew = false;
     StoredMessage existing;
     int64_t id = 0;
   };
   Claim Begin(const StoredMessage& message);
+
+  // One more delivery of the message held in row `id` (a duplicate).
+  void CountDelivery(int64_t id);
+
+  // Records a message refused because another one holds its key, already answered; the held
+  // row is left as it is.
+  void RecordConflict(const StoredMessage& message);
+
+  // Settles an uncertain message after a person checked the stay; false when row `id` is not
+  // uncertain. Opens the store at `path` beside a running gateway.
+  static bool Resolve(const std::string& path, int64_t id, bool applied);
 
   // Records a message that cannot be keyed (unreadable), already answered.
   void RecordUnkeyed(const StoredMessage& message);
@@ -77,6 +89,7 @@ class Store {
     std::string visit;
     bool uncertain = false;
     std::string since;
+    bool conflicts = false;
   };
   std::vector<StoredMessage> List(const Filter& filter);
 

@@ -13,7 +13,7 @@ class ComScope {
   ComScope& operator=(const ComScope&) = delete;
 
  private:
-  bool initialised_ = false;
+  [[maybe_unused]] bool initialised_ = false;  // read on Windows only
 };
 
 }  // namespace wardlink

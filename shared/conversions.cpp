@@ -430,4 +430,28 @@ std::string FormatDatePattern(std::string_view pattern, const DateTime& value,
   return writer.output();
 }
 
+std::string FormatHostDate(const DateTime& value, const RegionalSettings& settings) {
+  // Numbers only, in the order of the short date form and with its padding (M or MM, d or dd),
+  // the year with four digits whatever the form says: ScanHostDate reads it back whatever the
+  // current year and century window.
+  const std::string& form = settings.shortDateFormat;
+  auto width = [&](char letter) {
+    size_t at = form.find_first_of(std::string{letter, static_cast<char>(letter - 'A' + 'a')});
+    return at != std::string::npos && at + 1 < form.size() && Upper(form[at + 1]) == letter ? 2 : 1;
+  };
+  std::string year = Padded(value.year, 4);
+  std::string month = Padded(value.month, width('M'));
+  std::string day = Padded(value.day, width('D'));
+  const std::string& s = settings.dateSeparator;
+  switch (DateOrderOf(form)) {
+    case DateOrder::kYearMonthDay:
+      return year + s + month + s + day;
+    case DateOrder::kDayMonthYear:
+      return day + s + month + s + year;
+    case DateOrder::kMonthDayYear:
+      break;
+  }
+  return month + s + day + s + year;
+}
+
 }  // namespace wardlink

@@ -26,6 +26,10 @@ DateTime ParseHostDate(std::string_view text, const RegionalSettings& settings);
 std::optional<DateTime> ScanHostDate(std::string_view text, const RegionalSettings& settings,
                                      int currentYear);
 
+// The date of `value` as the host's short date text under `settings`: the form that
+// ParseHostDate and ScanHostDate read back as that same date.
+std::string FormatHostDate(const DateTime& value, const RegionalSettings& settings);
+
 // `value` written by a date pattern (yyyy, MM, dd, HH, mm, ss, zzz, am/pm, quoted text ...); the
 // empty pattern is "c". Never fails.
 std::string FormatDatePattern(std::string_view pattern, const DateTime& value,

@@ -174,6 +174,39 @@ TEST(ParseHostDate, InvalidTextGivesTheClockWithMilliseconds) {
   EXPECT_LE(read, after + seconds(1));
 }
 
+// What FormatHostDate writes under a locale's settings, and that ParseHostDate reads it back as
+// the same date whatever the current year: the locales are compiled with localedef when missing.
+struct HostDateCase {
+  const char* locale;
+  const char* written;  // 5 March 1961
+};
+
+void PrintTo(const HostDateCase& c, std::ostream* out) { *out << c.locale; }
+
+class FormatHostDateCase : public ::testing::TestWithParam<HostDateCase> {};
+
+TEST_P(FormatHostDateCase, WritesWhatParseHostDateReads) {
+  EnsureLocale(GetParam().locale);
+  RegionalSettings settings = RegionalSettingsOfLocale(GetParam().locale);
+  const DateTime date{1961, 3, 5, 0, 0, 0, 0};
+  EXPECT_EQ(FormatHostDate(date, settings), GetParam().written);
+  for (const DateTime& now : {DateTime{2024, 6, 1, 0, 0, 0, 0}, DateTime{2080, 6, 1, 0, 0, 0, 0}})
+    EXPECT_EQ(ParseHostDate(FormatHostDate(date, settings), settings, now), date);
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, FormatHostDateCase,
+                         ::testing::Values(HostDateCase{"C", "03/05/1961"},
+                                           HostDateCase{"zh_CN.UTF-8", "1961/3/5"},
+                                           HostDateCase{"zh_CN.GB18030", "1961/3/5"},
+                                           HostDateCase{"de_DE.UTF-8", "05.03.1961"},
+                                           HostDateCase{"ko_KR.UTF-8", "1961-03-05"}),
+                         [](const auto& info) {
+                           std::string name = info.param.locale;
+                           for (char& c : name)
+                             if (c == '.' || c == '-') c = '_';
+                           return name;
+                         });
+
 // --- Date patterns ---------------------------------------------------------------------------
 
 const DateTime kMorning{2008, 1, 15, 10, 30, 5, 7};  // a Tuesday

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/export_table.h"
+#include "library/export_table.h"
 
 namespace wardlink::testing {
 namespace {

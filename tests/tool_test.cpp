@@ -10,8 +10,8 @@
 #include <sstream>
 #include <string>
 
+#include "library/export_table.h"
 #include "tests/test_support.h"
-#include "tools/export_table.h"
 #include "wardlink.h"
 
 namespace wardlink::testing {

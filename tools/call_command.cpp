@@ -5,10 +5,9 @@
 #include <cstdio>
 #include <utility>
 
-#include "db/code_page.h"
 #include "db/date_time.h"
+#include "library/exit_status.h"
 #include "shared/conversions.h"
-#include "tools/exit_status.h"
 
 namespace wardlink::host {
 
@@ -167,40 +166,6 @@ std::vector<std::string> SplitArguments(std::string_view line) {
   if (quote != 0) throw UsageError(std::string("unclosed ") + quote + " quote");
   if (inWord) words.push_back(std::move(word));
   return words;
-}
-
-std::string JsonString(std::string_view value) {
-  static const TextConverter kConverter;
-  std::string utf8 = kConverter.ToUtf8(value);
-  std::string json = "\"";
-  for (char c : utf8) {
-    switch (c) {
-      case '"':
-        json += "\\\"";
-        break;
-      case '\\':
-        json += "\\\\";
-        break;
-      case '\n':
-        json += "\\n";
-        break;
-      case '\r':
-        json += "\\r";
-        break;
-      case '\t':
-        json += "\\t";
-        break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-          json += escaped;
-        } else {
-          json += c;
-        }
-    }
-  }
-  return json + "\"";
 }
 
 std::string Visible(std::string_view text) {

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "library/export_table.h"
 #include "shared/regional_settings.h"
-#include "tools/export_table.h"
 
 namespace wardlink::host {
 
@@ -28,9 +28,6 @@ std::vector<std::string> FallbackWarnings(const ExportSpec& spec,
 // backslash escapes the next character, '#' at the start of a word begins a comment. Raises
 // UsageError on an unclosed quote.
 std::vector<std::string> SplitArguments(std::string_view line);
-
-// `value` as a JSON string; the text is converted from the host's code page to UTF-8.
-std::string JsonString(std::string_view value);
 
 // `text` as people read it on a terminal: each control character written out ("\x1b"), so that
 // no stored text can move the cursor, recolour or retitle the operator's terminal.

@@ -7,7 +7,7 @@
 #include "db/query.h"
 #include "db/schema.h"
 #include "shared/patient_checks.h"
-#include "tools/exit_status.h"
+#include "library/exit_status.h"
 
 namespace wardlink::host {
 

@@ -5,11 +5,11 @@
 #include <vector>
 
 #include "db/query.h"
+#include "library/exit_status.h"
+#include "library/export_table.h"
 #include "patients/movement_state.h"
 #include "shared/conversions.h"
 #include "tools/call_command.h"
-#include "tools/exit_status.h"
-#include "tools/export_table.h"
 
 namespace wardlink::host {
 

@@ -14,11 +14,11 @@
 #include "db/connection.h"
 #include "db/trial_database.h"
 #include "hl7/commands.h"
+#include "library/exit_status.h"
+#include "library/export_table.h"
 #include "tools/call_command.h"
 #include "tools/database_check.h"
 #include "tools/demo.h"
-#include "tools/exit_status.h"
-#include "tools/export_table.h"
 #include "tools/stay_views.h"
 
 namespace {
@@ -95,14 +95,17 @@ HL7 gateway:
   because the export refused it (ERR-8: the export, its result code and meaning, and the
   database's reason), or "outcome uncertain after a restart: check the stay" (the gateway stopped
   while applying it; it is never applied again). AR: not applied and may be sent again: the
-  message cannot be read, lacks a field the event needs or names an unsupported character set
-  (ERR-3 100, 101, 102, 203; ERR-2 the segment and field; ERR-8 what is wrong), or the EMR
-  database cannot be reached (ERR-3 207). A message already answered is answered again with the
-  same ACK and never applied twice (key: MSH-3, MSH-4, MSH-10).
+  message cannot be read, lacks a field the event needs, holds a control character in a field
+  the mapping reads, or names an unsupported character set (ERR-3 100, 101, 102, 103; ERR-2 the
+  segment and field; ERR-8 what is wrong), or the EMR database cannot be reached (ERR-3 207).
+  Key: the whole MSH-3, MSH-4 and MSH-10. The same message again (MSH-7 aside) is a duplicate:
+  answered with the same ACK, never applied twice. A different message under a key already held
+  is a conflict: AR (ERR-3 205), never applied, listed by `wardlink hl7 log --conflicts`.
   The log: `wardlink hl7 log --store PATH` gives each message's arrival, sender, control ID,
   event and visit, then its state (answered; retry: answered AR, a resend is applied; uncertain;
-  applying), the export with its result, the ACK code and time, how often it was received, and
-  the reason. Any SQLite client reads the same store (table messages).
+  applying; conflict), the export with its result, the ACK code and time, how often it was
+  received, and the reason. Any SQLite client reads the same store (table messages). An
+  uncertain message is settled with `wardlink hl7 resolve --store PATH ID applied|not-applied`.
 
 Examples:
   wardlink create-trial sqlite:/tmp/trial.db

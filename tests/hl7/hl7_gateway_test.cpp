@@ -129,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(
         Rejection{"unsupported_character_set",
                   Admission("C9", "Z").replace(Admission("C9", "Z").find("UNICODE UTF-8"), 13,
                                                "ISO IR 999"),
-                  "203", "MSH^1^18"}),
+                  "103", "MSH^1^18"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Hl7Gateway, AnUnreachableDatabaseIsRejectedForAResendThatThenApplies) {

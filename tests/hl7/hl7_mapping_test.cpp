@@ -4,8 +4,8 @@
 
 #include "hl7/charset.h"
 #include "hl7/mapping.h"
+#include "library/export_table.h"
 #include "tests/hl7/hl7_test_support.h"
-#include "tools/export_table.h"
 
 namespace wardlink::hl7 {
 namespace {

@@ -89,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusalCase{"binary", std::string("\x00\xff\x13\x37", 4), 100, "MSH"},
                       RefusalCase{"letter_separator", "MSHA^~\\&A", 102, "MSH-1"},
                       RefusalCase{"repeated_encoding", "MSH|^^\\&|A", 102, "MSH-2"},
-                      RefusalCase{"unsupported_charset", kMsh + "|||||X|KLINGON", 203, "MSH-18"},
+                      RefusalCase{"unsupported_charset", kMsh + "|||||X|KLINGON", 103, "MSH-18"},
                       RefusalCase{"bad_utf8", kMsh + "|||||X|UNICODE UTF-8\rPID|1||\xff", 102,
                                   "MSH-18"}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -1,8 +1,10 @@
-#include "tools/export_table.h"
+#include "library/export_table.h"
 
 #include <array>
 #include <charconv>
+#include <cstdio>
 
+#include "db/code_page.h"
 #include "patients/record_query.h"
 #include "shared/conversions.h"
 #include "shared/regional_settings.h"
@@ -419,6 +421,40 @@ std::string DescribeForm(ArgumentForm form) {
              "other text (3.0, 1e2) fails the statement and the call rolls back";
   }
   return "text";
+}
+
+std::string JsonString(std::string_view value) {
+  static const TextConverter kConverter;
+  std::string utf8 = kConverter.ToUtf8(value);
+  std::string json = "\"";
+  for (char c : utf8) {
+    switch (c) {
+      case '"':
+        json += "\\\"";
+        break;
+      case '\\':
+        json += "\\\\";
+        break;
+      case '\n':
+        json += "\\n";
+        break;
+      case '\r':
+        json += "\\r";
+        break;
+      case '\t':
+        json += "\\t";
+        break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+          json += escaped;
+        } else {
+          json += c;
+        }
+    }
+  }
+  return json + "\"";
 }
 
 }  // namespace wardlink::host

@@ -98,6 +98,9 @@ inline constexpr std::string_view kMeaningDone = "done";
 inline constexpr std::string_view kMeaningConnectionFailed = "connection failed";
 inline constexpr std::string_view kMeaningUnexpected = "unexpected database error";
 
+// `value` as a JSON string; the text is converted from the host's code page to UTF-8.
+std::string JsonString(std::string_view value);
+
 // What the argument form accepts, in words, for `help`.
 std::string DescribeForm(ArgumentForm form);
 
