@@ -184,6 +184,7 @@ int Serve(const std::vector<std::string>& args) {
   Store store(Value(*options, "--store", "wardlink-hl7.db"), true);
   Gateway gateway(connection, std::move(mapping), store);
   server.hourly = [&store, days = static_cast<int>(*keepDays)] { store.Prune(days); };
+  store.Prune(static_cast<int>(*keepDays));
   return Serve(gateway, server) ? kExitDone : kExitToolFailed;
 }
 

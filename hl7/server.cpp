@@ -94,6 +94,7 @@ class Session : public std::enable_shared_from_this<Session> {
   void ArmDeadline(const char* what);
   void Disarm();
   void Dismiss();  // closes, after TLS's close_notify when TLS is up
+  void Linger();   // after a refused handshake: closes once the client has read the alert
   void Close();
   tcp::socket& Socket() { return tls_ ? tls_->next_layer() : socket_; }
 
@@ -242,10 +243,11 @@ class Listener {
 
   void Hourly() {
     if (!options_.hourly) return;
-    asio::post(workers_, options_.hourly);
     hourly_.expires_after(std::chrono::hours(1));
     hourly_.async_wait([this](const std::error_code& error) {
-      if (!error && !stopping_) Hourly();
+      if (error || stopping_) return;
+      asio::post(workers_, options_.hourly);
+      Hourly();
     });
   }
 
@@ -293,7 +295,7 @@ void Session::Start() {
                           if (error) {
                             Log("wardlink hl7: " + self->peer_ +
                                 " TLS handshake failed: " + error.message() + ": closed");
-                            self->Close();
+                            self->Linger();
                             return;
                           }
                           if (!self->Admit()) return;
@@ -327,6 +329,23 @@ void Session::Dismiss() {
   }
   ArmDeadline("TLS close");
   tls_->async_shutdown([self = shared_from_this()](const std::error_code&) { self->Close(); });
+}
+
+// Sends nothing more and drops what the client still sends until it closes: a close with bytes
+// unread would reset the connection, and the client would see the reset rather than the alert.
+void Session::Linger() {
+  std::error_code ignored;
+  Socket().shutdown(tcp::socket::shutdown_send, ignored);
+  ArmDeadline("TLS close");
+  Socket().async_read_some(asio::buffer(buffer_),
+                           [self = shared_from_this()](const std::error_code& error, size_t) {
+                             if (self->closed_) return;
+                             if (error) {
+                               self->Close();
+                               return;
+                             }
+                             self->Linger();
+                           });
 }
 
 void Session::Close() {

@@ -27,7 +27,7 @@ struct ServerOptions {
   std::chrono::seconds idleTimeout{300};
   std::chrono::seconds frameTimeout{60};
   unsigned workers = 4;
-  std::function<void()> hourly;  // run on a worker at start and every hour (the store's pruning)
+  std::function<void()> hourly;  // run on a worker every hour (the store's pruning)
 };
 
 // Raises std::runtime_error when the options cannot be served: an address other than loopback

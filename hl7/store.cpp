@@ -283,10 +283,11 @@ std::optional<std::string> Store::Lost() const {
   if (lockFd_ < 0) return std::nullopt;
   struct stat opened {};
   struct stat named {};
-  if (fstat(lockFd_, &opened) != 0 || opened.st_nlink == 0)
-    return "message store " + path_ + " was removed";
-  if (::stat(path_.c_str(), &named) != 0 || named.st_dev != device_ || named.st_ino != inode_)
+  bool there = ::stat(path_.c_str(), &named) == 0;
+  if (there && (named.st_dev != device_ || named.st_ino != inode_))
     return "message store " + path_ + " was replaced by another file";
+  if (!there || fstat(lockFd_, &opened) != 0 || opened.st_nlink == 0)
+    return "message store " + path_ + " was removed";
   return std::nullopt;
 }
 
