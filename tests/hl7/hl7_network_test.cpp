@@ -54,8 +54,9 @@ std::filesystem::path Write(const std::filesystem::path& path, const std::string
   return path;
 }
 
+// A serve command that should refuse to start; one that starts after all is stopped.
 std::string Serve(const std::filesystem::path& folder, const std::string& arguments) {
-  return testing::Tool() + " hl7 serve --store " + (folder / "store.db").string() + " " +
+  return "timeout 20 " + testing::Tool() + " hl7 serve --store " + (folder / "store.db").string() + " " +
          arguments + " sqlite:" + (folder / "emr.db").string() + " '' ''";
 }
 
@@ -299,7 +300,8 @@ TEST(Hl7Network, TheStoreIsTheOwnersAloneAndLockedOnTheFileItself) {
   }
   std::filesystem::create_directory(folder.path() / "other");
   std::filesystem::create_symlink(folder.path() / "store.db", folder.path() / "other" / "link.db");
-  auto [status, out] = RunTool(testing::Tool() + " hl7 serve --listen 127.0.0.1:0 --store " +
+  auto [status, out] = RunTool("timeout 20 " + testing::Tool() +
+                               " hl7 serve --listen 127.0.0.1:0 --store " +
                                (folder.path() / "other" / "link.db").string() + " " + server +
                                " '' ''");
   EXPECT_NE(status, 0) << out;
