@@ -73,8 +73,9 @@ std::optional<Options> ReadOptions(const std::vector<std::string>& args,
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--json" || arg == "--uncertain" || arg == "--any-sender") {
-      (arg == "--json" ? options.json : arg == "--uncertain" ? options.uncertain : options.anySender) =
-          true;
+      (arg == "--json"        ? options.json
+       : arg == "--uncertain" ? options.uncertain
+                              : options.anySender) = true;
       continue;
     }
     if (arg.starts_with("--")) {
@@ -119,21 +120,20 @@ std::optional<unsigned long> Number(const Options& options, const std::string& n
                                     unsigned long fallback, unsigned long low = 0,
                                     unsigned long high = 1UL << 40) {
   std::string text = Value(options, name, std::to_string(fallback));
-  if (!text.empty() && text.size() < 15 && text.find_first_not_of("0123456789") == std::string::npos) {
+  if (!text.empty() && text.size() < 15 &&
+      text.find_first_not_of("0123456789") == std::string::npos) {
     unsigned long value = std::stoul(text);
     if (value >= low && value <= high) return value;
   }
-  Usage(name + " takes a whole number from " + std::to_string(low) + " to " +
-        std::to_string(high));
+  Usage(name + " takes a whole number from " + std::to_string(low) + " to " + std::to_string(high));
   return std::nullopt;
 }
 
 int Serve(const std::vector<std::string>& args) {
-  auto options =
-      ReadOptions(args, {"--listen", "--listen-tls", "--tls-cert", "--tls-key", "--tls-ca",
-                         "--senders", "--store", "--mapping", "--keep-days", "--max-connections",
-                         "--max-per-peer", "--max-frame", "--frame-timeout", "--idle-timeout",
-                         "--workers"});
+  auto options = ReadOptions(
+      args, {"--listen", "--listen-tls", "--tls-cert", "--tls-key", "--tls-ca", "--senders",
+             "--store", "--mapping", "--keep-days", "--max-connections", "--max-per-peer",
+             "--max-frame", "--frame-timeout", "--idle-timeout", "--workers"});
   if (!options) return kExitUsage;
   if (options->json || options->uncertain) return Usage("serve: unexpected flag");
   Connection connection;

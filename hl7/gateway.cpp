@@ -146,8 +146,8 @@ Reply Gateway::Handle(std::string_view bytes, const std::string& peer,
     const char* text = "message store unavailable: send again later";
     auto header = Header(bytes);
     reply.ackCode = "AR";
-    reply.ack = BuildAck(header ? &*header : nullptr, "UTF-8", "AR", text,
-                         ErrorDetail{207, "", text});
+    reply.ack =
+        BuildAck(header ? &*header : nullptr, "UTF-8", "AR", text, ErrorDetail{207, "", text});
     reply.storeLost = true;
     finishLine(header ? Leaf(header->segments[0], 10) : "", "", "", "store-lost");
     reply.logLine += ": " + *lost;

@@ -22,7 +22,8 @@ std::optional<std::vector<uint8_t>> AddressBytes(const std::string& text) {
   if (inet_pton(AF_INET6, text.c_str(), bytes.data()) == 1) {
     // An IPv4 peer seen through an IPv6 socket is the IPv4 address.
     static const uint8_t kMapped[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff};
-    if (std::equal(bytes.begin(), bytes.begin() + 12, kMapped)) bytes.erase(bytes.begin(), bytes.begin() + 12);
+    if (std::equal(bytes.begin(), bytes.begin() + 12, kMapped))
+      bytes.erase(bytes.begin(), bytes.begin() + 12);
     return bytes;
   }
   return std::nullopt;
@@ -145,9 +146,8 @@ std::vector<const Sender*> Senders::Match(const std::string& address,
                      (bytes && std::any_of(sender.addresses.begin(), sender.addresses.end(),
                                            [&](const Network& n) { return n.Contains(*bytes); }));
     bool byCertificate =
-        sender.certificate.empty() ||
-        std::find(certificateNames.begin(), certificateNames.end(), sender.certificate) !=
-            certificateNames.end();
+        sender.certificate.empty() || std::find(certificateNames.begin(), certificateNames.end(),
+                                                sender.certificate) != certificateNames.end();
     if (byAddress && byCertificate) matched.push_back(&sender);
   }
   return matched;

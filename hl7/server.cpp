@@ -41,8 +41,8 @@ std::vector<tcp::endpoint> Endpoints(const std::string& listen, const char* opti
     if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
       host = host.substr(1, host.size() - 2);
   }
-  if (port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos ||
-      std::stoul(port) > 65535)
+  if (port.empty() || port.size() > 5 ||
+      port.find_first_not_of("0123456789") != std::string::npos || std::stoul(port) > 65535)
     throw std::runtime_error(std::string(option) + ": no such port " + port);
   auto number = static_cast<unsigned short>(std::stoul(port));
   if (host.empty())
@@ -76,8 +76,7 @@ class Listener;
 
 class Session : public std::enable_shared_from_this<Session> {
  public:
-  Session(tcp::socket socket, std::string address, Listener& listener,
-          asio::ssl::context* tls);
+  Session(tcp::socket socket, std::string address, Listener& listener, asio::ssl::context* tls);
   void Start();
   void Stop();  // closes now, or after the message in hand when one is
   const std::string& address() const { return address_; }
@@ -204,8 +203,7 @@ class Listener {
   }
 
   void Accept(tcp::acceptor& acceptor, bool tls) {
-    acceptor.async_accept([this, &acceptor, tls](const std::error_code& error,
-                                                 tcp::socket socket) {
+    acceptor.async_accept([this, &acceptor, tls](const std::error_code& error, tcp::socket socket) {
       if (stopping_) return;
       if (error) {
         if (error == asio::error::operation_aborted) return;
@@ -531,7 +529,8 @@ void CheckListening(const ServerOptions& options) {
   if (options.listenTls.empty() && tlsFiles)
     throw std::runtime_error("--tls-cert, --tls-key and --tls-ca need --listen-tls");
   if (options.maxConnections == 0 || options.maxPerPeer == 0 || options.frameTimeout.count() == 0)
-    throw std::runtime_error("--max-connections, --max-per-peer and --frame-timeout take 1 or more");
+    throw std::runtime_error(
+        "--max-connections, --max-per-peer and --frame-timeout take 1 or more");
   auto [plain, tls] = AllEndpoints(options);
   plain.insert(plain.end(), tls.begin(), tls.end());
   for (const auto& endpoint : plain) {

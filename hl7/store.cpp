@@ -298,7 +298,8 @@ void Store::Prune(int keepDays) {
   char text[32];
   std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
   std::lock_guard lock(mutex_);
-  Binder prune(db_.get(), "UPDATE messages SET raw = X'' WHERE received_at < ? AND length(raw) > 0");
+  Binder prune(db_.get(),
+               "UPDATE messages SET raw = X'' WHERE received_at < ? AND length(raw) > 0");
   prune.Text(text).Step();
 }
 

@@ -35,12 +35,11 @@ asio::ssl::context MakeTlsContext(const TlsFiles& files) {
   auto use = [](bool ok, const std::string& what, const std::string& file) {
     if (!ok) throw std::runtime_error(what + " " + file + ": " + LastError());
   };
-  use(SSL_CTX_use_certificate_chain_file(native, files.certificate.c_str()) == 1,
-      "--tls-cert", files.certificate);
+  use(SSL_CTX_use_certificate_chain_file(native, files.certificate.c_str()) == 1, "--tls-cert",
+      files.certificate);
   use(SSL_CTX_use_PrivateKey_file(native, files.key.c_str(), SSL_FILETYPE_PEM) == 1, "--tls-key",
       files.key);
-  use(SSL_CTX_check_private_key(native) == 1, "--tls-key does not belong to --tls-cert",
-      files.key);
+  use(SSL_CTX_check_private_key(native) == 1, "--tls-key does not belong to --tls-cert", files.key);
   if (!files.ca.empty()) {
     use(SSL_CTX_load_verify_locations(native, files.ca.c_str(), nullptr) == 1, "--tls-ca",
         files.ca);

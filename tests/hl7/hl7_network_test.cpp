@@ -56,8 +56,8 @@ std::filesystem::path Write(const std::filesystem::path& path, const std::string
 
 // A serve command that should refuse to start; one that starts after all is stopped.
 std::string Serve(const std::filesystem::path& folder, const std::string& arguments) {
-  return "timeout 20 " + testing::Tool() + " hl7 serve --store " + (folder / "store.db").string() + " " +
-         arguments + " sqlite:" + (folder / "emr.db").string() + " '' ''";
+  return "timeout 20 " + testing::Tool() + " hl7 serve --store " + (folder / "store.db").string() +
+         " " + arguments + " sqlite:" + (folder / "emr.db").string() + " '' ''";
 }
 
 TEST(Hl7Network, ListensOnThisMachineOnlyUnlessTold) {
@@ -102,7 +102,7 @@ TEST(Hl7Network, ABadSendersFileIsRefusedNamingItsLine) {
       {"10.1.2.0/24", "10.1.2.0/33", ":3:"},
       {"10.1.2.0/24", "ward-pc", ":3:"},
       {"applications", "application", ":4:"},
-      {"facilities = [\"HOSP\"]", "", ":1:"},  // a sender allowed nothing
+      {"facilities = [\"HOSP\"]", "", ":1:"},   // a sender allowed nothing
       {"name = \"his\"", "name = his", ":2:"},  // not TOML
   };
   for (const auto& c : cases) {
@@ -139,7 +139,8 @@ facilities = ["HOSP"]
   EXPECT_TRUE(stranger.ClosedByPeer(std::chrono::seconds(5)));  // before a byte is sent
 
   // The lab speaking for the hospital system: refused, nothing applied, no key taken.
-  auto refused = MllpClient("127.0.0.1", gateway.port(), "127.0.0.3").Send(Admission("S1", "ZY2S1"));
+  auto refused =
+      MllpClient("127.0.0.1", gateway.port(), "127.0.0.3").Send(Admission("S1", "ZY2S1"));
   ASSERT_TRUE(refused.has_value()) << gateway.ErrorOutput();
   EXPECT_EQ(AckField(*refused, "MSA", 1), "AR");
   EXPECT_EQ(AckField(*refused, "ERR", 3).substr(0, 3), "207");
@@ -168,9 +169,9 @@ facilities = ["HOSP"]
 TEST(Hl7Network, TlsClientsAreVerifiedAtTheHandshakeAndMatchedAgainstTheSenders) {
   TempFolder folder;
   auto tls = folder.path() / "tls";
-  ASSERT_EQ(std::system((std::string(WARDLINK_SOURCE_DIR) + "/tests/hl7/make_tls_files.sh " +
-                         tls.string())
-                            .c_str()),
+  ASSERT_EQ(std::system(
+                (std::string(WARDLINK_SOURCE_DIR) + "/tests/hl7/make_tls_files.sh " + tls.string())
+                    .c_str()),
             0);
   auto senders = Write(folder.path() / "senders.toml", R"(
 [[sender]]
@@ -181,9 +182,9 @@ facilities = ["HOSP"]
 )");
   std::string server = NewEmr(folder.path() / "emr.db");
   GatewayProcess gateway(folder.path(), server,
-                         {"--listen-tls", "127.0.0.1:0", "--tls-cert", (tls / "server.pem").string(),
-                          "--tls-key", (tls / "server.key").string(), "--tls-ca",
-                          (tls / "ca.pem").string(), "--senders", senders.string()});
+                         {"--listen-tls", "127.0.0.1:0", "--tls-cert",
+                          (tls / "server.pem").string(), "--tls-key", (tls / "server.key").string(),
+                          "--tls-ca", (tls / "ca.pem").string(), "--senders", senders.string()});
   struct Case {
     std::string client, outcome;
   } cases[] = {
@@ -199,10 +200,10 @@ facilities = ["HOSP"]
     auto message = Write(folder.path() / "message.hl7", Admission("T" + visit, visit));
     std::string pem = c.client.empty() ? "-" : (tls / (c.client + ".pem")).string();
     std::string key = c.client.empty() ? "-" : (tls / (c.client + ".key")).string();
-    auto [status, out] = RunTool(std::string(WARDLINK_SOURCE_DIR) +
-                                 "/tests/hl7/tls_mllp_send.py 127.0.0.1 " +
-                                 std::to_string(gateway.tlsPort()) + " " + (tls / "ca.pem").string() +
-                                 " " + pem + " " + key + " " + message.string());
+    auto [status, out] =
+        RunTool(std::string(WARDLINK_SOURCE_DIR) + "/tests/hl7/tls_mllp_send.py 127.0.0.1 " +
+                std::to_string(gateway.tlsPort()) + " " + (tls / "ca.pem").string() + " " + pem +
+                " " + key + " " + message.string());
     EXPECT_EQ(status, 0) << out;
     EXPECT_EQ(out.substr(0, c.outcome.size()), c.outcome) << c.client << ": " << out;
     EXPECT_EQ(RowsWith(folder.path() / "emr.db", "Emr_Doc_Emr_Info", visit),
@@ -226,8 +227,8 @@ TEST(Hl7Network, ConnectionsBeyondTheLimitsAreClosedAndTheOthersServed) {
   std::vector<std::unique_ptr<MllpClient>> open;
   auto served = [&](const char* source) {
     open.push_back(std::make_unique<MllpClient>("127.0.0.1", gateway.port(), source));
-    auto ack = open.back()->Send(Admission("M" + std::to_string(open.size()),
-                                           "ZY40" + std::to_string(open.size())));
+    auto ack = open.back()->Send(
+        Admission("M" + std::to_string(open.size()), "ZY40" + std::to_string(open.size())));
     return ack.has_value();
   };
   auto closed = [&](const char* source) {
@@ -254,8 +255,8 @@ TEST(Hl7Network, AFrameTrickledByteByByteIsClosedAtTheFrameTimeout) {
   std::string frame = "\x0b" + Admission("F1", "ZY501");
   bool closed = false;
   for (size_t i = 0; i < frame.size() && !closed; ++i) {
-    closed = !client.SendRaw(frame.substr(i, 1)) ||
-             client.ClosedByPeer(std::chrono::milliseconds(250));
+    closed =
+        !client.SendRaw(frame.substr(i, 1)) || client.ClosedByPeer(std::chrono::milliseconds(250));
     ASSERT_LT(i, 80U) << "still open after 20 s of trickling";
   }
   EXPECT_TRUE(closed);
@@ -300,10 +301,9 @@ TEST(Hl7Network, TheStoreIsTheOwnersAloneAndLockedOnTheFileItself) {
   }
   std::filesystem::create_directory(folder.path() / "other");
   std::filesystem::create_symlink(folder.path() / "store.db", folder.path() / "other" / "link.db");
-  auto [status, out] = RunTool("timeout 20 " + testing::Tool() +
-                               " hl7 serve --listen 127.0.0.1:0 --store " +
-                               (folder.path() / "other" / "link.db").string() + " " + server +
-                               " '' ''");
+  auto [status, out] =
+      RunTool("timeout 20 " + testing::Tool() + " hl7 serve --listen 127.0.0.1:0 --store " +
+              (folder.path() / "other" / "link.db").string() + " " + server + " '' ''");
   EXPECT_NE(status, 0) << out;
   EXPECT_NE(out.find("in use by another gateway"), std::string::npos) << out;
 }
@@ -363,8 +363,7 @@ std::vector<std::string> Sql(const std::filesystem::path& path, const std::strin
 // The length of each stored message's raw text, by control ID ("" for an unkeyed one).
 std::map<std::string, std::string> RawLengths(const std::filesystem::path& store) {
   std::map<std::string, std::string> lengths;
-  for (const auto& row :
-       Sql(store, "SELECT coalesce(control_id, ''), length(raw) FROM messages")) {
+  for (const auto& row : Sql(store, "SELECT coalesce(control_id, ''), length(raw) FROM messages")) {
     lengths[row.substr(0, row.find('|'))] = row.substr(row.find('|') + 1);
   }
   return lengths;
@@ -379,7 +378,7 @@ TEST(Hl7Network, OldTextsArePrunedAndWhatWasNotAppliedKeepsItsFirstFourKibibytes
     GatewayProcess gateway(folder.path(), server);
     MllpClient client("127.0.0.1", gateway.port());
     ASSERT_TRUE(client.Send(applied));
-    ASSERT_TRUE(client.Send(testing::Join({Msh("A99", "K2"), note})));  // ignored
+    ASSERT_TRUE(client.Send(testing::Join({Msh("A99", "K2"), note})));      // ignored
     ASSERT_TRUE(client.Send("not HL7 at all " + std::string(10000, 'x')));  // unreadable
     gateway.Stop(SIGTERM);
   }
@@ -415,10 +414,9 @@ TEST(Hl7Commands, ApplyTakesTheDatabaseFromTheEnvironment) {
   TempFolder folder;
   std::string server = NewEmr(folder.path() / "emr.db");
   auto file = Write(folder.path() / "day.hl7", Admission("E1", "ZY960"));
-  auto [status, out] = RunTool("WARDLINK_SERVER=" + server +
-                               " WARDLINK_LOGIN= WARDLINK_PASSWORD= " + testing::Tool() +
-                               " hl7 apply --store " + (folder.path() / "store.db").string() + " " +
-                               file.string());
+  auto [status, out] = RunTool(
+      "WARDLINK_SERVER=" + server + " WARDLINK_LOGIN= WARDLINK_PASSWORD= " + testing::Tool() +
+      " hl7 apply --store " + (folder.path() / "store.db").string() + " " + file.string());
   EXPECT_EQ(status, 0) << out;
   EXPECT_EQ(RowsWith(folder.path() / "emr.db", "Emr_Doc_Emr_Info", "ZY960"), 1U) << out;
 }
