@@ -48,6 +48,8 @@ const char* const kHelp =
 
 namespace {
 
+constexpr unsigned long kKeepDays = 90;  // the raw texts' time in the store
+
 using host::kExitDone;
 using host::kExitToolFailed;
 using host::kExitUsage;
@@ -155,10 +157,10 @@ int Serve(const std::vector<std::string>& args) {
   auto maxFrame = Number(*options, "--max-frame", server.maxFrame, 64);
   auto maxConnections = Number(*options, "--max-connections", server.maxConnections, 1, 100000);
   auto maxPerPeer = Number(*options, "--max-per-peer", server.maxPerPeer, 1, 100000);
-  auto frameTimeout = Number(*options, "--frame-timeout", 60, 1, 86400);
-  auto idleTimeout = Number(*options, "--idle-timeout", 300, 1, 86400 * 7);
+  auto frameTimeout = Number(*options, "--frame-timeout", server.frameTimeout.count(), 1, 86400);
+  auto idleTimeout = Number(*options, "--idle-timeout", server.idleTimeout.count(), 1, 604800);
   auto workers = Number(*options, "--workers", server.workers, 1, 256);
-  auto keepDays = Number(*options, "--keep-days", 90, 1, 36500);
+  auto keepDays = Number(*options, "--keep-days", kKeepDays, 1, 36500);
   if (!maxFrame || !maxConnections || !maxPerPeer || !frameTimeout || !idleTimeout || !workers ||
       !keepDays)
     return kExitUsage;
