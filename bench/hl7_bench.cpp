@@ -17,6 +17,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -148,6 +149,18 @@ class TlsClient {
   std::string pending_;
 };
 
+// The CPU time the process has used so far (user and system), in seconds.
+double CpuSeconds(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::istringstream fields(text.substr(text.rfind(')') + 2));  // after "PID (NAME) "
+  std::string field;
+  double ticks = 0;
+  for (int i = 3; fields >> field && i <= 15; ++i)
+    if (i >= 14) ticks += std::stod(field);  // utime, stime
+  return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
 // A line of /proc/PID/status in kB ("VmRSS", "VmHWM").
 long StatusKb(pid_t pid, const std::string& name) {
   std::ifstream in("/proc/" + std::to_string(pid) + "/status");
@@ -224,8 +237,8 @@ int main(int argc, char** argv) {
   }
   std::printf(
       "| workload | connections | messages | direct calls/s | gateway messages/s | "
-      "gateway / direct | over TLS messages/s | TLS / plain |\n"
-      "|---|---|---|---|---|---|---|---|\n");
+      "gateway / direct | over TLS messages/s | TLS / plain | gateway CPU ms/message plain, TLS "
+      "|\n|---|---|---|---|---|---|---|---|---|\n");
   for (const Workload& w : kWorkloads) {
     for (int connections : {1, 4}) {
       int each = messages / connections;
@@ -237,6 +250,7 @@ int main(int argc, char** argv) {
       // Plain and TLS in turn, twice, the faster of each kept: a disk's syncs vary more than TLS
       // costs.
       double seconds[2] = {1e9, 1e9};  // plain, TLS
+      double cpu[2] = {1e9, 1e9};      // the gateway's CPU seconds
       for (int run = 0; run < 4; ++run) {
         int secure = run % 2;
         server = NewEmr(dir / "gateway", w.needsStays ? connections : 0);
@@ -264,12 +278,14 @@ int main(int argc, char** argv) {
           }
         });
         seconds[secure] = std::min(seconds[secure], took);
+        cpu[secure] = std::min(cpu[secure], CpuSeconds(gateway.pid()));
         gateway.Stop(SIGTERM);
       }
       int total = each * connections;
-      std::printf("| %s | %d | %d | %.0f | %.0f | %.2fx | %.0f | %.2fx |\n", w.name, connections,
-                  total, total / direct, total / seconds[0], direct / seconds[0],
-                  total / seconds[1], seconds[0] / seconds[1]);
+      std::printf("| %s | %d | %d | %.0f | %.0f | %.2fx | %.0f | %.2fx | %.2f, %.2f |\n", w.name,
+                  connections, total, total / direct, total / seconds[0], direct / seconds[0],
+                  total / seconds[1], seconds[0] / seconds[1], 1000 * cpu[0] / total,
+                  1000 * cpu[1] / total);
       std::fflush(stdout);
     }
   }
