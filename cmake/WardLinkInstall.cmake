@@ -52,7 +52,6 @@ if(WARDLINK_BUILD_TOOL)
   install(FILES ${PROJECT_SOURCE_DIR}/hl7/default-mapping.toml DESTINATION ${CMAKE_INSTALL_DATADIR}/wardlink
           RENAME hl7-mapping.toml)
   install(CODE "
-    set(prefix \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}\")
     if(\"\${CMAKE_INSTALL_PREFIX}\" STREQUAL \"/usr\")
       set(etc \"/etc\")
     else()
@@ -62,10 +61,11 @@ if(WARDLINK_BUILD_TOOL)
     set(WARDLINK_HL7_BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
     configure_file(\"${PROJECT_SOURCE_DIR}/hl7/wardlink-hl7.service.in\"
                    \"${PROJECT_BINARY_DIR}/install/wardlink-hl7.service\" @ONLY)
-    file(INSTALL DESTINATION \"\${prefix}/lib/systemd/system\" TYPE FILE
+    # file(INSTALL) puts DESTDIR in front of its destination itself.
+    file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/system\" TYPE FILE
          FILES \"${PROJECT_BINARY_DIR}/install/wardlink-hl7.service\")
     if(NOT EXISTS \"\$ENV{DESTDIR}\${WARDLINK_HL7_ENV_FILE}\")
-      file(INSTALL DESTINATION \"\$ENV{DESTDIR}\${etc}/wardlink\" TYPE FILE
+      file(INSTALL DESTINATION \"\${etc}/wardlink\" TYPE FILE
            FILE_PERMISSIONS OWNER_READ OWNER_WRITE
            FILES \"${PROJECT_SOURCE_DIR}/hl7/wardlink-hl7.env\" RENAME hl7.env)
     endif()

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "hl7/gateway.h"
+#include "hl7/senders.h"
 #include "hl7/server.h"
 #include "library/exit_status.h"
 #include "library/export_table.h"
@@ -14,18 +15,29 @@
 namespace wardlink::hl7 {
 
 const char* const kHelp =
-    R"(  hl7 serve [--listen [ADDR:]PORT] [--store PATH] [--mapping FILE] [--max-frame BYTES]
-            [--idle-timeout SECONDS] [--workers N] [SERVER LOGIN PASSWORD]
-         receive HL7 v2 ADT messages over MLLP (default port 2575, every IPv4 and IPv6 address)
-         and apply each through its export, acknowledging AA (applied or ignored), AE (the
-         export refused it, or its outcome is uncertain after a restart) or AR (unreadable, a
-         field the event needs is missing, or the database cannot be reached: send again); one
-         line per message on standard error; SIGTERM or SIGINT stops it after the messages in
-         hand. Without SERVER LOGIN PASSWORD they come from WARDLINK_SERVER, WARDLINK_LOGIN
-         and WARDLINK_PASSWORD. Default store: wardlink-hl7.db in the current folder
-  hl7 apply [--store PATH] [--mapping FILE] SERVER LOGIN PASSWORD FILE...
+    R"(  hl7 serve [--listen [ADDR:]PORT] [--listen-tls [ADDR:]PORT --tls-cert FILE --tls-key FILE
+            [--tls-ca FILE]] [--senders FILE | --any-sender] [--store PATH] [--mapping FILE]
+            [--keep-days DAYS] [--max-connections N] [--max-per-peer N] [--max-frame BYTES]
+            [--frame-timeout SECONDS] [--idle-timeout SECONDS] [--workers N]
+            [SERVER LOGIN PASSWORD]
+         receive HL7 v2 ADT messages over MLLP and apply each through its export, acknowledging
+         AA (applied or ignored), AE (the export refused it, or its outcome is uncertain after a
+         restart) or AR (unreadable, a field the event needs is missing, a sender speaking for
+         an MSH-3/MSH-4 it may not use, or the database cannot be reached: send again); one line
+         per message on standard error; SIGTERM or SIGINT stops it after the messages in hand.
+         It listens on 127.0.0.1 and ::1 port 2575 unless --listen names another address, which
+         needs --senders FILE (who may connect, and for which MSH-3/MSH-4) or --any-sender.
+         --listen-tls: MLLP over TLS 1.2 or later; --tls-ca requires client certificates signed
+         by it. Limits: --max-connections 64, --max-per-peer 8 (from one address), --max-frame
+         1048576, --frame-timeout 60 (a frame must arrive whole within it), --idle-timeout 300.
+         Raw messages are kept --keep-days 90 in the store (mode 0600), then only their outcome.
+         Without SERVER LOGIN PASSWORD they come from WARDLINK_SERVER, WARDLINK_LOGIN and
+         WARDLINK_PASSWORD. Default store: wardlink-hl7.db in the current folder
+  hl7 apply [--store PATH] [--mapping FILE] [SERVER LOGIN PASSWORD] FILE...
          the same for files of messages (segments ending in CR, LF or CRLF; messages one after
-         another, or MLLP-framed); prints each ACK; exit status 1 when one is not AA
+         another, or MLLP-framed); prints each ACK; exit status 1 when one is not AA. When
+         WARDLINK_SERVER is set, server, login and password come from WARDLINK_SERVER,
+         WARDLINK_LOGIN and WARDLINK_PASSWORD and every argument is a FILE
   hl7 log --store PATH [--control-id ID | --visit ZHUYUANNO | --uncertain | --conflicts |
           --since TIME] [--json]
          what the gateway received, the export it called with its result and reason, and the
@@ -39,6 +51,8 @@ const char* const kHelp =
 )";
 
 namespace {
+
+constexpr unsigned long kKeepDays = 90;  // the raw texts' time in the store
 
 using host::kExitDone;
 using host::kExitToolFailed;
@@ -55,19 +69,21 @@ struct Options {
   bool json = false;
   bool uncertain = false;
   bool conflicts = false;
+  bool anySender = false;
 };
 
-// Reads --name VALUE options among positional words; flags are --json, --uncertain and
-// --conflicts.
+// Reads --name VALUE options among positional words; flags are --json, --uncertain,
+// --conflicts and --any-sender.
 std::optional<Options> ReadOptions(const std::vector<std::string>& args,
                                    const std::vector<std::string>& known) {
   Options options;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (arg == "--json" || arg == "--uncertain" || arg == "--conflicts") {
+    if (arg == "--json" || arg == "--uncertain" || arg == "--conflicts" || arg == "--any-sender") {
       (arg == "--json"        ? options.json
        : arg == "--uncertain" ? options.uncertain
-                              : options.conflicts) = true;
+       : arg == "--conflicts" ? options.conflicts
+                              : options.anySender) = true;
       continue;
     }
     if (arg.starts_with("--")) {
@@ -95,43 +111,90 @@ Mapping LoadMapping(const Options& options) {
   return found != options.values.end() ? Mapping::ReadFile(found->second) : Mapping::Default();
 }
 
+// The server, login and password from the environment, when WARDLINK_SERVER is set: the
+// password then appears on no command line.
+std::optional<Connection> EnvironmentConnection() {
+  const char* server = std::getenv("WARDLINK_SERVER");
+  if (server == nullptr || *server == '\0') return std::nullopt;
+  auto env = [](const char* name) {
+    const char* value = std::getenv(name);
+    return std::string(value != nullptr ? value : "");
+  };
+  return Connection{server, env("WARDLINK_LOGIN"), env("WARDLINK_PASSWORD")};
+}
+
+// A whole number option within [low, high]; nullopt (after the usage message) otherwise.
+std::optional<unsigned long> Number(const Options& options, const std::string& name,
+                                    unsigned long fallback, unsigned long low = 0,
+                                    unsigned long high = 1UL << 40) {
+  std::string text = Value(options, name, std::to_string(fallback));
+  if (!text.empty() && text.size() < 15 &&
+      text.find_first_not_of("0123456789") == std::string::npos) {
+    unsigned long value = std::stoul(text);
+    if (value >= low && value <= high) return value;
+  }
+  Usage(name + " takes a whole number from " + std::to_string(low) + " to " + std::to_string(high));
+  return std::nullopt;
+}
+
 int Serve(const std::vector<std::string>& args) {
   auto options = ReadOptions(
-      args, {"--listen", "--store", "--mapping", "--max-frame", "--idle-timeout", "--workers"});
+      args, {"--listen", "--listen-tls", "--tls-cert", "--tls-key", "--tls-ca", "--senders",
+             "--store", "--mapping", "--keep-days", "--max-connections", "--max-per-peer",
+             "--max-frame", "--frame-timeout", "--idle-timeout", "--workers"});
   if (!options) return kExitUsage;
   if (options->json || options->uncertain || options->conflicts)
     return Usage("serve: unexpected flag");
   Connection connection;
   if (options->positional.size() == 3) {
     connection = {options->positional[0], options->positional[1], options->positional[2]};
-  } else if (options->positional.empty() && std::getenv("WARDLINK_SERVER") != nullptr &&
-             *std::getenv("WARDLINK_SERVER") != '\0') {
-    auto env = [](const char* name) {
-      const char* value = std::getenv(name);
-      return std::string(value != nullptr ? value : "");
-    };
-    connection = {env("WARDLINK_SERVER"), env("WARDLINK_LOGIN"), env("WARDLINK_PASSWORD")};
+  } else if (auto env = EnvironmentConnection(); options->positional.empty() && env) {
+    connection = *env;
   } else {
     return Usage(
         "serve takes SERVER LOGIN PASSWORD (or WARDLINK_SERVER, WARDLINK_LOGIN, "
         "WARDLINK_PASSWORD)");
   }
   ServerOptions server;
-  server.listen = Value(*options, "--listen", server.listen);
+  server.listen = Value(*options, "--listen", "");
+  server.listenTls = Value(*options, "--listen-tls", "");
+  server.tls = {Value(*options, "--tls-cert", ""), Value(*options, "--tls-key", ""),
+                Value(*options, "--tls-ca", "")};
+  server.anySender = options->anySender;
+  auto maxFrame = Number(*options, "--max-frame", server.maxFrame, 64);
+  auto maxConnections = Number(*options, "--max-connections", server.maxConnections, 1, 100000);
+  auto maxPerPeer = Number(*options, "--max-per-peer", server.maxPerPeer, 1, 100000);
+  auto frameTimeout = Number(*options, "--frame-timeout", server.frameTimeout.count(), 1, 86400);
+  auto idleTimeout = Number(*options, "--idle-timeout", server.idleTimeout.count(), 1, 604800);
+  auto workers = Number(*options, "--workers", server.workers, 1, 256);
+  auto keepDays = Number(*options, "--keep-days", kKeepDays, 1, 36500);
+  if (!maxFrame || !maxConnections || !maxPerPeer || !frameTimeout || !idleTimeout || !workers ||
+      !keepDays)
+    return kExitUsage;
+  server.maxFrame = *maxFrame;
+  server.maxConnections = *maxConnections;
+  server.maxPerPeer = *maxPerPeer;
+  server.frameTimeout = std::chrono::seconds(*frameTimeout);
+  server.idleTimeout = std::chrono::seconds(*idleTimeout);
+  server.workers = static_cast<unsigned>(*workers);
+  std::optional<Senders> senders;
+  if (options->values.contains("--senders")) {
+    if (options->anySender) return Usage("serve takes --senders or --any-sender, not both");
+    senders = Senders::ReadFile(options->values["--senders"]);
+    server.senders = &*senders;
+  }
   try {
-    server.maxFrame = std::stoul(Value(*options, "--max-frame", std::to_string(server.maxFrame)));
-    server.idleTimeout = std::chrono::seconds(
-        std::stoul(Value(*options, "--idle-timeout", std::to_string(server.idleTimeout.count()))));
-    server.workers = static_cast<unsigned>(
-        std::stoul(Value(*options, "--workers", std::to_string(server.workers))));
-  } catch (const std::exception&) {
-    return Usage("--max-frame, --idle-timeout and --workers take a number");
+    CheckListening(server);
+  } catch (const std::runtime_error& error) {
+    std::cerr << "wardlink hl7: " << error.what() << '\n';
+    return kExitToolFailed;
   }
   Mapping mapping = LoadMapping(*options);
   Store store(Value(*options, "--store", "wardlink-hl7.db"), true);
   Gateway gateway(connection, std::move(mapping), store);
-  Serve(gateway, server);
-  return kExitDone;
+  server.hourly = [&store, days = static_cast<int>(*keepDays)] { store.Prune(days); };
+  store.Prune(static_cast<int>(*keepDays));
+  return Serve(gateway, server) ? kExitDone : kExitToolFailed;
 }
 
 // The messages of a file: MLLP frames when it holds a start block, else a new message at each
@@ -175,13 +238,19 @@ std::string Shown(std::string text) {
 int Apply(const std::vector<std::string>& args) {
   auto options = ReadOptions(args, {"--store", "--mapping"});
   if (!options) return kExitUsage;
-  if (options->positional.size() < 4) return Usage("apply takes SERVER LOGIN PASSWORD FILE...");
   const auto& p = options->positional;
+  auto connection = EnvironmentConnection();
+  size_t firstFile = connection ? 0 : 3;
+  if (!connection && p.size() >= 4) connection = Connection{p[0], p[1], p[2]};
+  if (!connection || p.size() <= firstFile)
+    return Usage(
+        "apply takes SERVER LOGIN PASSWORD FILE... (or WARDLINK_SERVER, WARDLINK_LOGIN, "
+        "WARDLINK_PASSWORD and FILE...)");
   Mapping mapping = LoadMapping(*options);
   Store store(Value(*options, "--store", "wardlink-hl7.db"), true);
-  Gateway gateway({p[0], p[1], p[2]}, std::move(mapping), store);
+  Gateway gateway(*connection, std::move(mapping), store);
   int status = kExitDone;
-  for (size_t f = 3; f < p.size(); ++f) {
+  for (size_t f = firstFile; f < p.size(); ++f) {
     std::ifstream in(p[f], std::ios::binary);
     if (!in) {
       std::cerr << "wardlink hl7: cannot read " << p[f] << '\n';
@@ -283,6 +352,9 @@ int RunCommand(const std::vector<std::string>& args) {
     }
   } catch (const MappingError& error) {
     std::cerr << "wardlink hl7: mapping refused: " << error.what() << '\n';
+    return kExitToolFailed;
+  } catch (const SendersError& error) {
+    std::cerr << "wardlink hl7: senders file refused: " << error.what() << '\n';
     return kExitToolFailed;
   }
   return Usage("unknown hl7 command " + command);

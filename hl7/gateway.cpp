@@ -121,6 +121,13 @@ std::optional<Message> Header(std::string_view bytes) {
   }
 }
 
+// MSH-3 or MSH-4 as a senders file matches it: the whole field as sent, and its first component.
+SpokenFor Spoken(const Message& message, size_t field) {
+  const Segment& msh = message.segments[0];
+  if (field >= msh.fields.size()) return {};
+  return {EncodeField(msh.fields[field], message.delimiters), Leaf(msh, field)};
+}
+
 }  // namespace
 
 std::string RejectionAck(std::string_view head, int code, const std::string& text) {
@@ -141,7 +148,8 @@ Gateway::Gateway(Connection connection, Mapping mapping, Store& store)
       store_(store),
       hostCodeset_(HostCodeset()) {}
 
-Reply Gateway::Handle(std::string_view bytes, const std::string& peer) {
+Reply Gateway::Handle(std::string_view bytes, const std::string& peer,
+                      const std::vector<const Sender*>* senders) {
   StoredMessage record;
   record.receivedAt = StoreTime();
   record.peer = peer;
@@ -153,6 +161,20 @@ Reply Gateway::Handle(std::string_view bytes, const std::string& peer) {
                     " " + (event.empty() ? "-" : event) + " " +
                     (exportName.empty() ? "-" : exportName) + " " + result + " " + reply.ackCode;
   };
+
+  // Checked before anything is recorded: a message written into a store that is no longer the
+  // gateway's would be forgotten, and applied again after the restart.
+  if (auto lost = store_.Lost()) {
+    const char* text = "message store unavailable: send again later";
+    auto header = Header(bytes);
+    reply.ackCode = "AR";
+    reply.ack =
+        BuildAck(header ? &*header : nullptr, "UTF-8", "AR", text, ErrorDetail{207, "", text});
+    reply.storeLost = true;
+    finishLine(header ? Leaf(header->segments[0], 10) : "", "", "", "store-lost");
+    reply.logLine += ": " + *lost;
+    return reply;
+  }
 
   std::string charset = "UTF-8";
   std::optional<Message> message;
@@ -185,6 +207,17 @@ Reply Gateway::Handle(std::string_view bytes, const std::string& peer) {
     reply.ackCode = code;
     reply.ack = BuildAck(&*message, charset, code, text, error);
   };
+
+  if (senders != nullptr && !MaySpeakFor(*senders, Spoken(*message, 3), Spoken(*message, 4))) {
+    const char* text = "sender not allowed";
+    answer("AR", text, ErrorDetail{207, "MSH-3", text});
+    record.reason = text;
+    record.ackCode = "AR";
+    record.ack = reply.ack;
+    store_.RecordUnkeyed(record);  // no key taken: the true sender's message stays welcome
+    finishLine(record.controlId, record.event, "", "sender-not-allowed");
+    return reply;
+  }
 
   if (record.controlId.empty()) {
     answer("AR", "MSH-10 (message control ID) is empty",
@@ -240,6 +273,7 @@ Reply Gateway::Handle(std::string_view bytes, const std::string& peer) {
   std::optional<int32_t> result;
   std::string reason;
   std::string visit;
+  std::string unavailable;  // why the database could not be reached: for the log, not the peer
   try {
     MappedCall call = mapping_.Map(*message);
     exportName = call.exportName;
@@ -262,8 +296,11 @@ Reply Gateway::Handle(std::string_view bytes, const std::string& peer) {
         answer("AA", "", std::nullopt);
       } else if (outcome.result == 1 || (outcome.result == -1 && Busy(why))) {
         // Not applied: the sender keeps the message and sends it again.
+        // The peer learns only that: paths and driver words stay in the gateway's log.
         state = kRetry;
-        answer("AR", reason, ErrorDetail{207, "", reason});
+        unavailable = reason;
+        std::string told = outcome.result == 1 ? "EMR database unavailable" : "EMR database busy";
+        answer("AR", told, ErrorDetail{207, "", told});
       } else {
         answer("AE", reason, ErrorDetail{207, "", reason});
       }
@@ -287,6 +324,8 @@ Reply Gateway::Handle(std::string_view bytes, const std::string& peer) {
              result                                        ? std::to_string(*result)
              : exportName.empty() && reply.ackCode == "AA" ? "ignored"
                                                            : "refused");
+  if (!unavailable.empty()) reply.logLine += ": " + unavailable;
+  if (store_.Lost()) reply.storeLost = true;
   return reply;
 }
 

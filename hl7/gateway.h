@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "hl7/mapping.h"
+#include "hl7/senders.h"
 #include "hl7/store.h"
 
 namespace wardlink::hl7 {
@@ -22,12 +23,15 @@ struct Reply {
   std::string ack;      // the ACK message, segments ending in CR, in the message's character set
   std::string ackCode;  // AA, AE, AR
   std::string logLine;  // time, sender, control ID, event, export, result, ACK code
+  bool storeLost = false;  // the store was removed or replaced: the gateway must stop
 };
 
 class Gateway {
  public:
   Gateway(Connection connection, Mapping mapping, Store& store);
-  Reply Handle(std::string_view bytes, const std::string& peer);
+  // `senders`: the senders the connection matched (nullptr: no senders file, anyone).
+  Reply Handle(std::string_view bytes, const std::string& peer,
+               const std::vector<const Sender*>* senders = nullptr);
 
  private:
   Connection connection_;

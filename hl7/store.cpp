@@ -3,9 +3,12 @@
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <ctime>
 #include <stdexcept>
 
@@ -42,6 +45,14 @@ CREATE TABLE IF NOT EXISTS messages (
 );
 CREATE INDEX IF NOT EXISTS messages_visit ON messages (visit);
 CREATE INDEX IF NOT EXISTS messages_state ON messages (state);
+-- An unreadable, refused or ignored message is kept to its first 4 KiB: enough to see what it
+-- was, not a place where anyone who can connect fills the disk.
+CREATE TRIGGER IF NOT EXISTS messages_unkeyed_short AFTER INSERT ON messages
+  WHEN NEW.control_id IS NULL AND length(NEW.raw) > 4096
+  BEGIN UPDATE messages SET raw = substr(raw, 1, 4096) WHERE id = NEW.id; END;
+CREATE TRIGGER IF NOT EXISTS messages_ignored_short AFTER UPDATE OF state ON messages
+  WHEN NEW.state = 'answered' AND NEW.export IS NULL AND length(NEW.raw) > 4096
+  BEGIN UPDATE messages SET raw = substr(raw, 1, 4096) WHERE id = NEW.id; END;
 )";
 
 const char* kColumns =
@@ -196,16 +207,27 @@ void SqliteClose::operator()(sqlite3* db) const noexcept { sqlite3_close_v2(db);
 std::string StoreTime() { return FormatNow("%Y-%m-%d %H:%M:%S", true); }
 std::string Hl7Time() { return FormatNow("%Y%m%d%H%M%S", false); }
 
-Store::Store(const std::string& path, bool exclusive) {
+Store::Store(const std::string& path, bool exclusive) : path_(path) {
   if (exclusive) {
     // One gateway per store: a second one would take the first one's messages in hand for
-    // uncertain ones.
-    lockFd_ = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (lockFd_ < 0) throw std::runtime_error("cannot create " + path + ".lock");
-    if (flock(lockFd_, LOCK_EX | LOCK_NB) != 0) {
+    // uncertain ones. The lock is on the file, so another name for it (a link, a bind mount)
+    // finds it taken. flock() and SQLite's own fcntl() locks do not meet; the descriptor stays
+    // open as long as SQLite's, whose locks a close() of any descriptor of the file would drop.
+    lockFd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lockFd_ < 0)
+      throw std::runtime_error("cannot open message store " + path + ": " + std::strerror(errno));
+    struct stat status {};
+    if (flock(lockFd_, LOCK_EX | LOCK_NB) != 0 || fstat(lockFd_, &status) != 0) {
       ::close(lockFd_);
       throw std::runtime_error("message store " + path + " is in use by another gateway");
     }
+    // Patient data: the owner's alone, whatever the umask or an earlier version left.
+    if ((status.st_mode & 07777) != 0600 && fchmod(lockFd_, 0600) != 0) {
+      ::close(lockFd_);
+      throw std::runtime_error("cannot make message store " + path + " mode 0600");
+    }
+    device_ = status.st_dev;
+    inode_ = status.st_ino;
   }
   sqlite3* raw = nullptr;
   int rc = sqlite3_open_v2(
@@ -326,6 +348,30 @@ void Store::Finish(int64_t id, const std::string& state, const std::string& even
   exportName.empty() ? update.Null() : update.Text(exportName);
   result ? update.Integer(*result) : update.Null();
   update.Text(reason).Text(ackCode).Blob(ack).Text(StoreTime()).Integer(id).Step();
+}
+
+std::optional<std::string> Store::Lost() const {
+  if (lockFd_ < 0) return std::nullopt;
+  struct stat opened {};
+  struct stat named {};
+  bool there = ::stat(path_.c_str(), &named) == 0;
+  if (there && (named.st_dev != device_ || named.st_ino != inode_))
+    return "message store " + path_ + " was replaced by another file";
+  if (!there || fstat(lockFd_, &opened) != 0 || opened.st_nlink == 0)
+    return "message store " + path_ + " was removed";
+  return std::nullopt;
+}
+
+void Store::Prune(int keepDays) {
+  std::time_t cutoff = std::time(nullptr) - static_cast<std::time_t>(keepDays) * 86400;
+  std::tm local{};
+  localtime_r(&cutoff, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  std::lock_guard lock(mutex_);
+  Binder prune(db_.get(),
+               "UPDATE messages SET raw = X'' WHERE received_at < ? AND length(raw) > 0");
+  prune.Text(text).Step();
 }
 
 std::vector<StoredMessage> Store::List(const Filter& filter) {

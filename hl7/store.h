@@ -4,6 +4,8 @@
 // recorded before its export is called and its outcome and ACK after, each durably committed, so
 // that after a crash a message is either answered, or recorded without an outcome (uncertain).
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -48,8 +50,9 @@ struct SqliteClose {
 
 class Store {
  public:
-  // Opens (creating when missing) the store at `path`. With `exclusive`, takes the gateway's lock
-  // on it (one gateway per store) and turns every message left applying into uncertain.
+  // Opens (creating when missing, mode 0600) the store at `path`. With `exclusive`, takes the
+  // gateway's lock on the file itself (one gateway per store, whatever name reaches it) and turns
+  // every message left applying into uncertain.
   Store(const std::string& path, bool exclusive);
   ~Store();
   Store(const Store&) = delete;
@@ -93,10 +96,20 @@ class Store {
   };
   std::vector<StoredMessage> List(const Filter& filter);
 
+  // Why the file at the store's path is no longer the one opened (removed, or replaced); nullopt
+  // while it is. Only for a store opened exclusive.
+  std::optional<std::string> Lost() const;
+
+  // Removes the raw text of messages received more than `keepDays` days ago; their rows stay.
+  void Prune(int keepDays);
+
  private:
   std::mutex mutex_;
   std::unique_ptr<sqlite3, SqliteClose> db_;
-  int lockFd_ = -1;
+  int lockFd_ = -1;  // the store file itself, held open and locked
+  std::string path_;
+  dev_t device_ = 0;
+  ino_t inode_ = 0;
 };
 
 // Local time as "YYYY-MM-DD HH:MM:SS.mmm" (what the store keeps) and as an HL7 time stamp.

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "db/code_page.h"
 #include "db/date_time.h"
 #include "library/exit_status.h"
 #include "shared/conversions.h"

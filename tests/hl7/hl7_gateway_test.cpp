@@ -136,7 +136,8 @@ TEST_F(Hl7Gateway, AnUnreachableDatabaseIsRejectedForAResendThatThenApplies) {
   Reply reply = Send(Admission("C10", "ZY10"), "sqlite:/nonexistent/emr.db");
   EXPECT_EQ(AckField(reply.ack, "MSA", 1), "AR");
   EXPECT_EQ(AckField(reply.ack, "ERR", 3).substr(0, 3), "207");
-  EXPECT_NE(AckField(reply.ack, "ERR", 8).find("database file not found"), std::string::npos);
+  EXPECT_EQ(AckField(reply.ack, "ERR", 8), "EMR database unavailable");
+  EXPECT_NE(reply.logLine.find("database file not found"), std::string::npos) << reply.logLine;
   EXPECT_EQ(Stored().at(0).state, kRetry);
 
   Reply again = Send(Admission("C10", "ZY10"));

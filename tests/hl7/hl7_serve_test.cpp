@@ -24,28 +24,10 @@ using testing::AckField;
 using testing::GatewayProcess;
 using testing::MllpClient;
 using testing::Msh;
+using testing::NewEmr;
+using testing::RunTool;
 using testing::Seg;
-
-class TempFolder {
- public:
-  TempFolder() {
-    char pattern[] = "/tmp/wardlink-hl7-XXXXXX";
-    path_ = mkdtemp(pattern);
-  }
-  ~TempFolder() { std::filesystem::remove_all(path_); }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
-// An EMR ready for the day: a trial database with departments 1 and 2 and doctors doc01-doc04.
-std::string NewEmr(const std::filesystem::path& path) {
-  testing::CreateTrial(path);
-  std::string server = "sqlite:" + path.string();
-  testing::AddOrganisation(server);
-  return server;
-}
+using testing::TempFolder;
 
 struct Person {
   std::string visit, family, given, sexCode, birth, unit, unitName, ward, bed, doctor, doctorFamily,
@@ -315,9 +297,9 @@ class Hl7Hostile : public ::testing::Test {
     gateway_ = std::make_unique<GatewayProcess>(folder_.path(), server_,
                                                 std::vector<std::string>{"--idle-timeout", "2"});
   }
-  // Another connection is served while the hostile one is open.
+  // Another peer's connection is served while the hostile one is open.
   void ExpectOthersServed(const std::string& id) {
-    MllpClient other("127.0.0.1", gateway_->port());
+    MllpClient other("127.0.0.1", gateway_->port(), "127.0.0.2");
     auto ack = other.Send(Simple(id), std::chrono::seconds(5));
     ASSERT_TRUE(ack.has_value()) << gateway_->ErrorOutput();
     EXPECT_EQ(AckField(*ack, "MSA", 1), "AA");
@@ -365,6 +347,7 @@ TEST_F(Hl7Hostile, BinaryJunkOutsideAFrameIsClosedInsideAFrameRejected) {
   ExpectOthersServed("H5");
 }
 
+// Beyond --max-per-peer (8) they are closed at once; another peer is served.
 TEST_F(Hl7Hostile, AThousandIdleConnectionsLeaveTheGatewayServing) {
   rlimit limit{};
   getrlimit(RLIMIT_NOFILE, &limit);
@@ -409,7 +392,7 @@ TEST(Hl7Serve, StopsCleanlyOnTermAndInterrupt) {
 TEST(Hl7Serve, ListensOnIpv4AndIpv6) {
   TempFolder folder;
   GatewayProcess gateway(folder.path(), NewEmr(folder.path() / "emr.db"),
-                         {"--listen", "0"});  // every address of both families
+                         {"--listen", "0"});  // this machine's address of each family
   int n = 0;
   for (const char* host : {"127.0.0.1", "::1"}) {
     MllpClient client(host, gateway.port());
@@ -418,16 +401,6 @@ TEST(Hl7Serve, ListensOnIpv4AndIpv6) {
     ASSERT_TRUE(ack.has_value()) << host;
     EXPECT_EQ(AckField(*ack, "MSA", 1), "AA") << host;
   }
-}
-
-// The tool's words and exit status, and what it printed on standard output.
-std::pair<int, std::string> RunTool(const std::string& command) {
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen((command + " 2>&1").c_str(), "r"), pclose);
-  std::string out;
-  char buffer[4096];
-  while (size_t n = fread(buffer, 1, sizeof buffer, pipe.get())) out.append(buffer, n);
-  int status = pclose(pipe.release());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
 }
 
 TEST(Hl7Commands, ApplyReadsFilesOfMessagesAndLogShowsThem) {

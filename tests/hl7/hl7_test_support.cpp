@@ -79,6 +79,29 @@ void CreateTrial(const std::filesystem::path& path) {
   if (std::system(command.c_str()) != 0) throw std::runtime_error("create-trial failed");
 }
 
+std::string NewEmr(const std::filesystem::path& path) {
+  CreateTrial(path);
+  std::string server = "sqlite:" + path.string();
+  AddOrganisation(server);
+  return server;
+}
+
+std::pair<int, std::string> RunTool(const std::string& command) {
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen((command + " 2>&1").c_str(), "r"), pclose);
+  std::string out;
+  char buffer[4096];
+  while (size_t n = fread(buffer, 1, sizeof buffer, pipe.get())) out.append(buffer, n);
+  int status = pclose(pipe.release());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+TempFolder::TempFolder() {
+  char pattern[] = "/tmp/wardlink-hl7-XXXXXX";
+  path_ = mkdtemp(pattern);
+}
+
+TempFolder::~TempFolder() { std::filesystem::remove_all(path_); }
+
 GatewayProcess::GatewayProcess(const std::filesystem::path& folder, const std::string& server,
                                std::vector<std::string> extra) {
   log_ = folder /
@@ -103,14 +126,20 @@ GatewayProcess::GatewayProcess(const std::filesystem::path& folder, const std::s
     execv(argv[0], argv.data());
     _exit(127);
   }
+  bool tls = std::find(words.begin(), words.end(), "--listen-tls") != words.end();
+  auto port = [](const std::string& text, const std::string& line) {
+    size_t at = text.find(line);
+    at = at == std::string::npos ? at : text.find(" port ", at);
+    return at != std::string::npos && text.find('\n', at) != std::string::npos
+               ? std::stoi(text.substr(at + 6))
+               : 0;
+  };
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while (std::chrono::steady_clock::now() < deadline) {
     std::string text = ErrorOutput();
-    size_t at = text.find(" port ");
-    if (at != std::string::npos && text.find('\n', at) != std::string::npos) {
-      port_ = std::stoi(text.substr(at + 6));
-      return;
-    }
+    port_ = port(text, "listening on ");
+    tlsPort_ = port(text, "listening with TLS on ");
+    if (port_ != 0 && (!tls || tlsPort_ != 0)) return;
     int status = 0;
     if (waitpid(pid_, &status, WNOHANG) == pid_) {
       pid_ = -1;
@@ -134,6 +163,20 @@ int GatewayProcess::Stop(int signal) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+std::optional<int> GatewayProcess::Exited(std::chrono::milliseconds timeout) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (pid_ > 0) {
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+      pid_ = -1;
+      return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    if (std::chrono::steady_clock::now() > deadline) return std::nullopt;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return std::nullopt;
+}
+
 std::string GatewayProcess::ErrorOutput() const {
   std::ifstream in(log_);
   std::ostringstream text;
@@ -141,13 +184,18 @@ std::string GatewayProcess::ErrorOutput() const {
   return text.str();
 }
 
-MllpClient::MllpClient(const std::string& host, int port) {
+MllpClient::MllpClient(const std::string& host, int port, const std::string& source) {
   addrinfo hints{};
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
   if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) return;
   fd_ = ::socket(found->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd_ >= 0 && ::connect(fd_, found->ai_addr, found->ai_addrlen) != 0) {
+  addrinfo* local = nullptr;
+  hints.ai_flags = AI_NUMERICHOST;
+  bool bound = source.empty() || (getaddrinfo(source.c_str(), "0", &hints, &local) == 0 &&
+                                  ::bind(fd_, local->ai_addr, local->ai_addrlen) == 0);
+  if (local != nullptr) freeaddrinfo(local);
+  if (fd_ >= 0 && (!bound || ::connect(fd_, found->ai_addr, found->ai_addrlen) != 0)) {
     ::close(fd_);
     fd_ = -1;
   }

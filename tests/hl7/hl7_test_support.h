@@ -34,6 +34,26 @@ std::string AckField(const std::string& ack, const std::string& id, int field);
 std::string Tool();
 void CreateTrial(const std::filesystem::path& path);
 
+// An EMR ready for the day: a trial database with departments 1 and 2 and doctors doc01-doc04;
+// gives its server argument.
+std::string NewEmr(const std::filesystem::path& path);
+
+// A shell command's exit status and what it printed on standard output and error.
+std::pair<int, std::string> RunTool(const std::string& command);
+
+// A folder of its own under /tmp, removed with everything in it.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
 // `wardlink hl7 serve` as a process of its own on a free port.
 class GatewayProcess {
  public:
@@ -44,21 +64,26 @@ class GatewayProcess {
   GatewayProcess& operator=(const GatewayProcess&) = delete;
 
   int port() const { return port_; }
+  int tlsPort() const { return tlsPort_; }  // with --listen-tls
   pid_t pid() const { return pid_; }
   // Sends `signal` and waits for the process; gives its exit status (128 + signal if killed).
   int Stop(int signal);
+  // The exit status once the process ends by itself within `timeout`; nullopt while it runs.
+  std::optional<int> Exited(std::chrono::milliseconds timeout);
   std::string ErrorOutput() const;
 
  private:
   std::filesystem::path log_;
   pid_t pid_ = -1;
   int port_ = 0;
+  int tlsPort_ = 0;
 };
 
 // A blocking MLLP client with a time-out on every read.
 class MllpClient {
  public:
-  MllpClient(const std::string& host, int port);
+  // `source`: the local address to connect from (127.0.0.2 is another peer on loopback).
+  MllpClient(const std::string& host, int port, const std::string& source = "");
   ~MllpClient();
   MllpClient(const MllpClient&) = delete;
   MllpClient& operator=(const MllpClient&) = delete;
