@@ -153,7 +153,7 @@ TEST_F(Hl7Sent, AStoreOfTheEarlierKeyFormOpensWithItsKeysTakenWhole) {
   Sql(std::string(kEarlierStore) +
       "INSERT INTO messages (received_at, peer, sending_application, sending_facility, "
       "control_id, event, visit, raw, state, export, result, reason, ack_code, ack, answered_at) "
-      "VALUES ('2024-03-01 08:00:00.000', 'earlier', 'HIS', 'GENHOSP', 'M1', 'A01', 'ZM1', '" +
+      "VALUES (datetime('now'), 'earlier', 'HIS', 'GENHOSP', 'M1', 'A01', 'ZM1', '" +
       held + "', 'answered', 'AddVictim', 0, '', 'AA', 'MSH|^~\\&|ACK KEPT', '2024-03-01');");
   Start();
   EXPECT_EQ(Send(held), "MSH|^~\\&|ACK KEPT");
@@ -300,7 +300,7 @@ TEST_F(Hl7Sent, APersonSettlesAnUncertainMessage) {
   // As a crash leaves them: U1 applied before the outcome was kept, U2 recorded but not applied.
   Sql("UPDATE messages SET state = 'applying', ack = NULL, ack_code = NULL WHERE control_id = "
       "'U1'; INSERT INTO messages (received_at, peer, sending_application, sending_facility, "
-      "control_id, event, raw, state) VALUES ('2024-03-01', 'p', 'HIS', 'HOSP', 'U2', 'A01', '" +
+      "control_id, event, raw, state) VALUES (datetime('now'), 'p', 'HIS', 'HOSP', 'U2', 'A01', '" +
       lost + "', 'applying');");
   Start();
   EXPECT_EQ(AckField(Send(lost), "MSA", 1), "AE");
