@@ -16,14 +16,17 @@ namespace wardlink::hl7 {
 
 const char* const kHelp =
     R"(  hl7 serve [--listen [ADDR:]PORT] [--store PATH] [--mapping FILE] [--max-frame BYTES]
-            [--idle-timeout SECONDS] [--workers N] [SERVER LOGIN PASSWORD]
+            [--idle-timeout SECONDS] [--workers N] [--metrics [ADDR:]PORT]
+            [SERVER LOGIN PASSWORD]
          receive HL7 v2 ADT messages over MLLP (default port 2575, every IPv4 and IPv6 address)
          and apply each through its export, acknowledging AA (applied or ignored), AE (the
          export refused it, or its outcome is uncertain after a restart) or AR (unreadable, a
          field the event needs is missing, or the database cannot be reached: send again); one
          line per message on standard error; SIGTERM or SIGINT stops it after the messages in
          hand. Without SERVER LOGIN PASSWORD they come from WARDLINK_SERVER, WARDLINK_LOGIN
-         and WARDLINK_PASSWORD. Default store: wardlink-hl7.db in the current folder
+         and WARDLINK_PASSWORD. Default store: wardlink-hl7.db in the current folder. With
+         --metrics, serves Prometheus metrics at http://ADDR:PORT/metrics (only a port: on
+         127.0.0.1)
   hl7 apply [--store PATH] [--mapping FILE] SERVER LOGIN PASSWORD FILE...
          the same for files of messages (segments ending in CR, LF or CRLF; messages one after
          another, or MLLP-framed); prints each ACK; exit status 1 when one is not AA
@@ -89,7 +92,8 @@ Mapping LoadMapping(const Options& options) {
 
 int Serve(const std::vector<std::string>& args) {
   auto options = ReadOptions(
-      args, {"--listen", "--store", "--mapping", "--max-frame", "--idle-timeout", "--workers"});
+      args, {"--listen", "--store", "--mapping", "--max-frame", "--idle-timeout", "--workers",
+             "--metrics"});
   if (!options) return kExitUsage;
   if (options->json || options->uncertain) return Usage("serve: unexpected flag");
   Connection connection;
@@ -120,7 +124,12 @@ int Serve(const std::vector<std::string>& args) {
   }
   Mapping mapping = LoadMapping(*options);
   Store store(Value(*options, "--store", "wardlink-hl7.db"), true);
-  Gateway gateway(connection, std::move(mapping), store);
+  std::optional<Metrics> metrics;
+  if (options->values.contains("--metrics")) {
+    metrics.emplace(options->values["--metrics"], store);
+    std::cerr << "wardlink hl7: metrics at " << metrics->Url() << std::endl;
+  }
+  Gateway gateway(connection, std::move(mapping), store, metrics ? &*metrics : nullptr);
   Serve(gateway, server);
   return kExitDone;
 }

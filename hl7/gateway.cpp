@@ -1,6 +1,7 @@
 #include "hl7/gateway.h"
 
 #include <atomic>
+#include <chrono>
 #include <optional>
 
 #include "hl7/charset.h"
@@ -113,11 +114,12 @@ std::string NewControlId() {
   return "WL" + Hl7Time() + suffix;
 }
 
-Gateway::Gateway(Connection connection, Mapping mapping, Store& store)
+Gateway::Gateway(Connection connection, Mapping mapping, Store& store, Metrics* metrics)
     : connection_(std::move(connection)),
       mapping_(std::move(mapping)),
       store_(store),
-      hostCodeset_(HostCodeset()) {}
+      hostCodeset_(HostCodeset()),
+      metrics_(metrics != nullptr ? *metrics : off_) {}
 
 Reply Gateway::Handle(std::string_view bytes, const std::string& peer) {
   StoredMessage record;
@@ -130,6 +132,7 @@ Reply Gateway::Handle(std::string_view bytes, const std::string& peer) {
     reply.logLine = record.receivedAt + " " + peer + " " + (controlId.empty() ? "-" : controlId) +
                     " " + (event.empty() ? "-" : event) + " " +
                     (exportName.empty() ? "-" : exportName) + " " + result + " " + reply.ackCode;
+    metrics_.Answered(event, reply.ackCode);
   };
 
   std::string charset = "UTF-8";
@@ -181,6 +184,7 @@ Reply Gateway::Handle(std::string_view bytes, const std::string& peer) {
     if (seen.state == kAnswered) {
       reply.ackCode = seen.ackCode;
       reply.ack = seen.ack;  // the same ACK again; nothing is applied twice
+      metrics_.Duplicate();
       finishLine(record.controlId, seen.event, seen.exportName, "duplicate");
     } else if (seen.state == kUncertain) {
       const char* text = "outcome uncertain after a restart: check the stay";
@@ -211,8 +215,11 @@ Reply Gateway::Handle(std::string_view bytes, const std::string& peer) {
       std::vector<std::string> values;
       for (const auto& value : call.arguments) values.push_back(FromUtf8(value, hostCodeset_));
       const host::ExportSpec& spec = *host::FindExport(exportName);
+      auto called = std::chrono::steady_clock::now();
       host::CallOutcome outcome = spec.Call(
           {connection_.server, connection_.login, connection_.password, std::move(values)});
+      metrics_.ExportSeconds(exportName, SecondsSince(called));
+      metrics_.EmrReachable(outcome.result != 1);
       result = outcome.result;
       std::string why = Recode(outcome.message, hostCodeset_);
       reason = exportName + " gave " + std::to_string(outcome.result) + ": " +

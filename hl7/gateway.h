@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "hl7/mapping.h"
+#include "hl7/metrics.h"
 #include "hl7/store.h"
 
 namespace wardlink::hl7 {
@@ -26,14 +27,17 @@ struct Reply {
 
 class Gateway {
  public:
-  Gateway(Connection connection, Mapping mapping, Store& store);
+  Gateway(Connection connection, Mapping mapping, Store& store, Metrics* metrics = nullptr);
   Reply Handle(std::string_view bytes, const std::string& peer);
+  Metrics& metrics() { return metrics_; }
 
  private:
   Connection connection_;
   Mapping mapping_;
   Store& store_;
   std::string hostCodeset_;
+  Metrics off_;
+  Metrics& metrics_;
 };
 
 // The ACK's own control ID: unique within the process and across restarts.

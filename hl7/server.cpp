@@ -139,6 +139,7 @@ class Listener {
       }
       auto session = std::make_shared<Session>(std::move(socket), *this);
       sessions_.insert(session);
+      gateway_.metrics().ConnectionOpened();
       session->Start();
       Accept(acceptor);
     });
@@ -186,6 +187,7 @@ void Session::Close() {
   idle_.cancel();
   socket_.shutdown(tcp::socket::shutdown_both, ignored);
   socket_.close(ignored);
+  listener_.gateway().metrics().ConnectionClosed();
   listener_.Forget(shared_from_this());
 }
 
@@ -241,6 +243,7 @@ void Session::TakeFrames() {
     Log("wardlink hl7: " + peer_ + " " + text + "; connection closed");
     std::string ack = RejectionAck(std::string_view(pending_).substr(start + 1, 65536), 102, text);
     pending_.clear();
+    listener_.gateway().metrics().Answered("", "AR");
     Write(std::string(1, kStartBlock) + ack + std::string{kEndBlock, kCarriageReturn}, true);
     return;
   }
@@ -257,13 +260,15 @@ void Session::TakeFrames() {
 void Session::Apply(std::string frame) {
   busy_ = true;
   auto guard = asio::make_work_guard(listener_.io());
+  auto received = std::chrono::steady_clock::now();
   asio::post(listener_.workers(), [self = shared_from_this(), frame = std::move(frame),
-                                   guard = std::move(guard)]() mutable {
+                                   guard = std::move(guard), received]() mutable {
     std::string bytes;
     try {
       Reply reply = self->listener_.gateway().Handle(frame, self->peer_);
       Log(reply.logLine);
       bytes = std::string(1, kStartBlock) + reply.ack + std::string{kEndBlock, kCarriageReturn};
+      self->listener_.gateway().metrics().AckSeconds(SecondsSince(received));
     } catch (const std::exception& error) {
       // No ACK: the sender keeps the message and sends it again.
       Log("wardlink hl7: " + self->peer_ + " " + error.what() + "; connection closed");

@@ -80,6 +80,14 @@ class Store {
   };
   std::vector<StoredMessage> List(const Filter& filter);
 
+  // For the metrics: the uncertain messages, and the age of the oldest message without a final
+  // outcome (applying or uncertain; 0 when there is none).
+  struct Outstanding {
+    int64_t uncertain = 0;
+    double oldestSeconds = 0;
+  };
+  Outstanding Pending();
+
  private:
   std::mutex mutex_;
   std::unique_ptr<sqlite3, SqliteClose> db_;
