@@ -25,8 +25,8 @@ using prometheus::Histogram;
 
 // From a millisecond to a minute: an ACK or an export usually takes milliseconds, a busy or
 // unreachable database seconds.
-const Histogram::BucketBoundaries kSeconds = {0.001, 0.0025, 0.005, 0.01, 0.025, 0.05, 0.1,
-                                              0.25,  0.5,    1,     2.5,  5,     10,   30, 60};
+const Histogram::BucketBoundaries kSeconds = {0.001, 0.0025, 0.005, 0.01, 0.025, 0.05, 0.1, 0.25,
+                                              0.5,   1,      2.5,   5,    10,    30,   60};
 
 // A trigger event as a label value. Senders write what they like in MSH-9.2: anything that is not
 // a letter and two digits counts as "other", so that a peer cannot make series without end.
@@ -71,11 +71,10 @@ struct Metrics::State {
 
   std::shared_ptr<prometheus::Registry> registry = std::make_shared<prometheus::Registry>();
   std::shared_ptr<StoreGauges> storeGauges;
-  Family<Counter>& messages =
-      prometheus::BuildCounter()
-          .Name("wardlink_hl7_messages_total")
-          .Help("Messages answered, by trigger event and ACK code")
-          .Register(*registry);
+  Family<Counter>& messages = prometheus::BuildCounter()
+                                  .Name("wardlink_hl7_messages_total")
+                                  .Help("Messages answered, by trigger event and ACK code")
+                                  .Register(*registry);
   Counter& duplicates = prometheus::BuildCounter()
                             .Name("wardlink_hl7_duplicates_total")
                             .Help("Messages received again and answered with the same ACK")
@@ -139,8 +138,8 @@ Metrics::Metrics(const std::string& address, Store& store)
   state_->exposer->RegisterCollectable(state_->storeGauges);
   std::vector<int> ports = state_->exposer->GetListeningPorts();
   std::string host = bind.substr(0, bind.rfind(':'));
-  state_->url = "http://" + host + ":" + (ports.empty() ? "?" : std::to_string(ports[0])) +
-                "/metrics";
+  state_->url =
+      "http://" + host + ":" + (ports.empty() ? "?" : std::to_string(ports[0])) + "/metrics";
 }
 
 Metrics::~Metrics() = default;
