@@ -109,8 +109,9 @@ int main(int argc, char** argv) {
   std::filesystem::path dir = argv[1];
   int messages = argc > 2 ? std::atoi(argv[2]) : 400;
   std::atomic<int> failures{0};
-  std::printf("| workload | connections | messages | direct calls/s | gateway messages/s | "
-              "with --metrics | gateway / direct |\n|---|---|---|---|---|---|---|\n");
+  std::printf(
+      "| workload | connections | messages | direct calls/s | gateway messages/s | "
+      "with --metrics | gateway / direct |\n|---|---|---|---|---|---|---|\n");
   for (const Workload& w : kWorkloads) {
     for (int connections : {1, 4}) {
       int each = messages / connections;
@@ -122,9 +123,9 @@ int main(int argc, char** argv) {
       double viaGateway[2] = {0, 0};  // without, with --metrics
       for (int metrics : {0, 1}) {
         server = NewEmr(dir / "gateway", w.needsStays ? connections : 0);
-        GatewayProcess gateway(dir / "gateway", server,
-                               metrics != 0 ? std::vector<std::string>{"--metrics", "0"}
-                                            : std::vector<std::string>{});
+        GatewayProcess gateway(
+            dir / "gateway", server,
+            metrics != 0 ? std::vector<std::string>{"--metrics", "0"} : std::vector<std::string>{});
         viaGateway[metrics] = Timed(connections, [&](int c) {
           MllpClient client("127.0.0.1", gateway.port());
           for (int i = 0; i < each; ++i) {

@@ -91,9 +91,8 @@ Mapping LoadMapping(const Options& options) {
 }
 
 int Serve(const std::vector<std::string>& args) {
-  auto options = ReadOptions(
-      args, {"--listen", "--store", "--mapping", "--max-frame", "--idle-timeout", "--workers",
-             "--metrics"});
+  auto options = ReadOptions(args, {"--listen", "--store", "--mapping", "--max-frame",
+                                    "--idle-timeout", "--workers", "--metrics"});
   if (!options) return kExitUsage;
   if (options->json || options->uncertain) return Usage("serve: unexpected flag");
   Connection connection;
