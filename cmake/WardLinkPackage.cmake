@@ -21,6 +21,9 @@ set(CPACK_COMPONENTS_ALL library development tool)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The tool's libwardlink.so.0 is found in the build tree; its package is the library component,
+# which the tool depends on at the same version.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR})
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Copyright, changelog and gzipped man pages in each package, added to the staged files only:
@@ -40,7 +43,7 @@ WardLink keeps an EMR database in step with a hospital administration
 program: admissions, transfers, discharges and the organisation's
 dictionaries, through 41 C functions over SQLite, ODBC or SQL Server.
 This package holds the shared library.")
-set(CPACK_DEBIAN_LIBRARY_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)  # for the one package that holds a library
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 include(${PROJECT_SOURCE_DIR}/cmake/export_list.cmake)
 wardlink_write_symbols(${PROJECT_BINARY_DIR}/deb/symbols ${WARDLINK_DEB_LIBRARY} ${PROJECT_VERSION})
