@@ -57,7 +57,7 @@ check-fuzz: build-fuzz
 fuzz: build-fuzz
 	tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(JOBS)
 
-check: test test-sanitize check-fuzz check-windows
+check: test test-sanitize check-fuzz check-windows check-deb
 
 # The leak run at full length: 10^5 calls in one process (make check makes 10^4).
 .PHONY: check-long
@@ -108,3 +108,21 @@ bench: configure
 	cmake --build $(BUILD) -j $(JOBS) --target wardlink_bench wardlink_hl7_bench
 	$(BUILD)/bench/wardlink_bench run $(BENCH_DIR) $(if $(BENCH_MILLION),--million)
 	$(BUILD)/bench/wardlink_hl7_bench $(BENCH_DIR)/hl7
+
+# Debian packages (cmake/WardLinkPackage.cmake): libwardlink0, libwardlink-dev and wardlink, in
+# build-deb/packages, from a build of their own for /usr; check-deb installs, uses, removes and
+# purges them on this machine (tests/deb_test.sh).
+DEB_BUILD := build-deb
+.PHONY: deb check-deb
+deb:
+	./scripts/install-deps.sh build deb
+	cmake -S . -B $(DEB_BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DBUILD_TESTING=OFF
+	cmake --build $(DEB_BUILD) -j $(JOBS) --target wardlink wardlink_host wardlink_man
+	rm -rf $(DEB_BUILD)/packages
+	cd $(DEB_BUILD) && cpack -B packages
+	rm -rf $(DEB_BUILD)/packages/_CPack_Packages
+
+check-deb:
+	@if [ -f /var/lib/dpkg/status ] && command -v dpkg >/dev/null; then \
+	  $(MAKE) deb && tests/deb_test.sh $(DEB_BUILD)/packages; \
+	else echo "check-deb: SKIPPED: dpkg is not this machine's package manager"; fi

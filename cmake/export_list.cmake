@@ -34,3 +34,15 @@ function(wardlink_write_def path)
   endforeach()
   file(CONFIGURE OUTPUT ${path} CONTENT "LIBRARY WardLink.dll\nEXPORTS\n${exports}")
 endfunction()
+
+# The symbols control file of the Debian library package: every export since `version`, so that a
+# program built against this package depends on at least this version.
+function(wardlink_write_symbols path package version)
+  set(symbols "")
+  foreach(line IN LISTS WARDLINK_EXPORT_LINES)
+    string(REGEX REPLACE "^WARDLINK_EXPORT\\(([0-9]+), ([A-Za-z0-9_]+), ([0-9]+)\\).*" "\\2" name "${line}")
+    string(APPEND symbols " ${name}@Base ${version}\n")
+  endforeach()
+  file(CONFIGURE OUTPUT ${path}
+       CONTENT "libwardlink.so.${PROJECT_VERSION_MAJOR} ${package} #MINVER#\n${symbols}")
+endfunction()

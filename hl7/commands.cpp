@@ -19,7 +19,7 @@ const char* const kHelp =
             [--tls-ca FILE]] [--senders FILE | --any-sender] [--store PATH] [--mapping FILE]
             [--keep-days DAYS] [--max-connections N] [--max-per-peer N] [--max-frame BYTES]
             [--frame-timeout SECONDS] [--idle-timeout SECONDS] [--workers N]
-            [SERVER LOGIN PASSWORD]
+            [--metrics [ADDR:]PORT] [SERVER LOGIN PASSWORD]
          receive HL7 v2 ADT messages over MLLP and apply each through its export, acknowledging
          AA (applied or ignored), AE (the export refused it, or its outcome is uncertain after a
          restart) or AR (unreadable, a field the event needs is missing, a sender speaking for
@@ -32,7 +32,9 @@ const char* const kHelp =
          1048576, --frame-timeout 60 (a frame must arrive whole within it), --idle-timeout 300.
          Raw messages are kept --keep-days 90 in the store (mode 0600), then only their outcome.
          Without SERVER LOGIN PASSWORD they come from WARDLINK_SERVER, WARDLINK_LOGIN and
-         WARDLINK_PASSWORD. Default store: wardlink-hl7.db in the current folder
+         WARDLINK_PASSWORD. Default store: wardlink-hl7.db in the current folder. With
+         --metrics, serves Prometheus metrics at http://ADDR:PORT/metrics (only a port: on
+         127.0.0.1)
   hl7 apply [--store PATH] [--mapping FILE] [SERVER LOGIN PASSWORD] FILE...
          the same for files of messages (segments ending in CR, LF or CRLF; messages one after
          another, or MLLP-framed); prints each ACK; exit status 1 when one is not AA. When
@@ -141,7 +143,7 @@ int Serve(const std::vector<std::string>& args) {
   auto options = ReadOptions(
       args, {"--listen", "--listen-tls", "--tls-cert", "--tls-key", "--tls-ca", "--senders",
              "--store", "--mapping", "--keep-days", "--max-connections", "--max-per-peer",
-             "--max-frame", "--frame-timeout", "--idle-timeout", "--workers"});
+             "--max-frame", "--frame-timeout", "--idle-timeout", "--workers", "--metrics"});
   if (!options) return kExitUsage;
   if (options->json || options->uncertain || options->conflicts)
     return Usage("serve: unexpected flag");
@@ -191,7 +193,12 @@ int Serve(const std::vector<std::string>& args) {
   }
   Mapping mapping = LoadMapping(*options);
   Store store(Value(*options, "--store", "wardlink-hl7.db"), true);
-  Gateway gateway(connection, std::move(mapping), store);
+  std::optional<Metrics> metrics;
+  if (options->values.contains("--metrics")) {
+    metrics.emplace(options->values["--metrics"], store);
+    std::cerr << "wardlink hl7: metrics at " << metrics->Url() << std::endl;
+  }
+  Gateway gateway(connection, std::move(mapping), store, metrics ? &*metrics : nullptr);
   server.hourly = [&store, days = static_cast<int>(*keepDays)] { store.Prune(days); };
   store.Prune(static_cast<int>(*keepDays));
   return Serve(gateway, server) ? kExitDone : kExitToolFailed;

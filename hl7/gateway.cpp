@@ -1,6 +1,7 @@
 #include "hl7/gateway.h"
 
 #include <atomic>
+#include <chrono>
 #include <optional>
 
 #include "hl7/charset.h"
@@ -142,11 +143,12 @@ std::string NewControlId() {
   return "WL" + Hl7Time() + suffix;
 }
 
-Gateway::Gateway(Connection connection, Mapping mapping, Store& store)
+Gateway::Gateway(Connection connection, Mapping mapping, Store& store, Metrics* metrics)
     : connection_(std::move(connection)),
       mapping_(std::move(mapping)),
       store_(store),
-      hostCodeset_(HostCodeset()) {}
+      hostCodeset_(HostCodeset()),
+      metrics_(metrics != nullptr ? *metrics : off_) {}
 
 Reply Gateway::Handle(std::string_view bytes, const std::string& peer,
                       const std::vector<const Sender*>* senders) {
@@ -160,6 +162,7 @@ Reply Gateway::Handle(std::string_view bytes, const std::string& peer,
     reply.logLine = record.receivedAt + " " + peer + " " + (controlId.empty() ? "-" : controlId) +
                     " " + (event.empty() ? "-" : event) + " " +
                     (exportName.empty() ? "-" : exportName) + " " + result + " " + reply.ackCode;
+    metrics_.Answered(event, reply.ackCode);
   };
 
   // Checked before anything is recorded: a message written into a store that is no longer the
@@ -240,6 +243,7 @@ Reply Gateway::Handle(std::string_view bytes, const std::string& peer,
     record.ackCode = "AR";
     record.ack = reply.ack;
     store_.RecordConflict(record);
+    metrics_.Conflict();
     finishLine(record.controlId, record.event, "", "conflict");
     return reply;
   }
@@ -255,6 +259,7 @@ Reply Gateway::Handle(std::string_view bytes, const std::string& peer,
         reply.ackCode = seen.ackCode;
         reply.ack = seen.ack;
       }
+      metrics_.Duplicate();
       finishLine(record.controlId, seen.event, seen.exportName, "duplicate");
     } else if (seen.state == kUncertain) {
       const char* text = "outcome uncertain after a restart: check the stay";
@@ -286,8 +291,11 @@ Reply Gateway::Handle(std::string_view bytes, const std::string& peer,
       std::vector<std::string> values;
       for (const auto& value : call.arguments) values.push_back(FromUtf8(value, hostCodeset_));
       const host::ExportSpec& spec = *host::FindExport(exportName);
+      auto called = std::chrono::steady_clock::now();
       host::CallOutcome outcome = spec.Call(
           {connection_.server, connection_.login, connection_.password, std::move(values)});
+      metrics_.ExportSeconds(exportName, SecondsSince(called));
+      metrics_.EmrReachable(outcome.result != 1);
       result = outcome.result;
       std::string why = Recode(outcome.message, hostCodeset_);
       reason = exportName + " gave " + std::to_string(outcome.result) + ": " +

@@ -9,6 +9,7 @@
 
 #include "hl7/mapping.h"
 #include "hl7/senders.h"
+#include "hl7/metrics.h"
 #include "hl7/store.h"
 
 namespace wardlink::hl7 {
@@ -28,16 +29,19 @@ struct Reply {
 
 class Gateway {
  public:
-  Gateway(Connection connection, Mapping mapping, Store& store);
+  Gateway(Connection connection, Mapping mapping, Store& store, Metrics* metrics = nullptr);
   // `senders`: the senders the connection matched (nullptr: no senders file, anyone).
   Reply Handle(std::string_view bytes, const std::string& peer,
                const std::vector<const Sender*>* senders = nullptr);
+  Metrics& metrics() { return metrics_; }
 
  private:
   Connection connection_;
   Mapping mapping_;
   Store& store_;
   std::string hostCodeset_;
+  Metrics off_;
+  Metrics& metrics_;
 };
 
 // The ACK's own control ID: unique within the process and across restarts.

@@ -224,16 +224,19 @@ class Listener {
       if (sessions_.size() >= options_.maxConnections) {
         Log("wardlink hl7: " + peer + " refused: " + std::to_string(sessions_.size()) +
             " connections open (--max-connections)");
+        gateway_.metrics().ConnectionRefused();
         socket.close(ignored);
       } else if (perPeer_[address] >= options_.maxPerPeer) {
         Log("wardlink hl7: " + peer + " refused: " + std::to_string(perPeer_[address]) +
             " connections open from " + address + " (--max-per-peer)");
+        gateway_.metrics().ConnectionRefused();
         socket.close(ignored);
       } else {
         auto session =
             std::make_shared<Session>(std::move(socket), address, *this, tls ? &*tls_ : nullptr);
         sessions_.insert(session);
         ++perPeer_[address];
+        gateway_.metrics().ConnectionOpened();
         session->Start();
       }
       if (perPeer_[address] == 0) perPeer_.erase(address);
@@ -313,6 +316,7 @@ bool Session::Admit() {
   if (!senders_.empty()) return true;
   Log("wardlink hl7: " + peer_ + (names.empty() ? "" : " (certificate " + names.front() + ")") +
       " matches no sender: closed");
+  listener_.gateway().metrics().ConnectionRefused();
   Dismiss();
   return false;
 }
@@ -356,6 +360,7 @@ void Session::Close() {
   deadline_.cancel();
   Socket().shutdown(tcp::socket::shutdown_both, ignored);
   Socket().close(ignored);
+  listener_.gateway().metrics().ConnectionClosed();
   listener_.Forget(shared_from_this());
 }
 
@@ -437,6 +442,7 @@ void Session::TakeFrames() {
     if (restart != std::string::npos && (end == std::string::npos || restart < end)) {
       Log("wardlink hl7: " + peer_ + " broken frame: a start block before its end; " +
           std::to_string(restart - start - 1) + " bytes discarded");
+      listener_.gateway().metrics().BrokenFrame();
       pending_.erase(0, restart);
       continue;
     }
@@ -448,6 +454,7 @@ void Session::TakeFrames() {
       std::string ack =
           RejectionAck(std::string_view(pending_).substr(start + 1, 65536), 102, text);
       pending_.clear();
+      listener_.gateway().metrics().Answered("", "AR");
       Write(std::string(1, kStartBlock) + ack + std::string{kEndBlock, kCarriageReturn}, true);
       return;
     }
@@ -468,8 +475,9 @@ void Session::TakeFrames() {
 void Session::Apply(std::string frame) {
   busy_ = true;
   auto guard = asio::make_work_guard(listener_.io());
+  auto received = std::chrono::steady_clock::now();
   asio::post(listener_.workers(), [self = shared_from_this(), frame = std::move(frame),
-                                   guard = std::move(guard)]() mutable {
+                                   guard = std::move(guard), received]() mutable {
     std::string bytes;
     bool storeLost = false;
     try {
@@ -479,6 +487,7 @@ void Session::Apply(std::string frame) {
       Log(reply.logLine);
       bytes = std::string(1, kStartBlock) + reply.ack + std::string{kEndBlock, kCarriageReturn};
       storeLost = reply.storeLost;
+      self->listener_.gateway().metrics().AckSeconds(SecondsSince(received));
     } catch (const std::exception& error) {
       // No ACK: the sender keeps the message and sends it again.
       Log("wardlink hl7: " + self->peer_ + " " + error.what() + "; connection closed");

@@ -392,4 +392,15 @@ std::vector<StoredMessage> Store::List(const Filter& filter) {
   return rows;
 }
 
+Store::Outstanding Store::Pending() {
+  std::lock_guard lock(mutex_);
+  // received_at is local time, as julianday(..., 'localtime') reads it.
+  Binder query(db_.get(),
+               "SELECT (SELECT count(*) FROM messages WHERE state = 'uncertain'), "
+               "coalesce((julianday('now', 'localtime') - julianday(min(received_at))) * 86400, 0) "
+               "FROM messages WHERE state IN ('applying', 'uncertain')");
+  query.Step();
+  return {sqlite3_column_int64(query.get(), 0), sqlite3_column_double(query.get(), 1)};
+}
+
 }  // namespace wardlink::hl7

@@ -103,6 +103,14 @@ class Store {
   // Removes the raw text of messages received more than `keepDays` days ago; their rows stay.
   void Prune(int keepDays);
 
+  // For the metrics: the uncertain messages, and the age of the oldest message without a final
+  // outcome (applying or uncertain; 0 when there is none).
+  struct Outstanding {
+    int64_t uncertain = 0;
+    double oldestSeconds = 0;
+  };
+  Outstanding Pending();
+
  private:
   std::mutex mutex_;
   std::unique_ptr<sqlite3, SqliteClose> db_;

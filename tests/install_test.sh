@@ -23,6 +23,11 @@ grep -qx "ExecStart=$prefix/bin/wardlink hl7 serve .*" "$prefix/lib/systemd/syst
 grep -qx "EnvironmentFile=$prefix/etc/wardlink/hl7.env" "$prefix/lib/systemd/system/wardlink-hl7.service"
 [ "$(stat -c %a "$prefix/etc/wardlink/hl7.env")" = 600 ] || { echo "hl7.env readable by others"; exit 1; }
 "$prefix/bin/wardlink" hl7 mapping | cmp - "$prefix/share/wardlink/hl7-mapping.toml"
+# Staged for a package: everything under DESTDIR once, the unit and env file too.
+DESTDIR=$work/stage cmake --install "$build" --prefix /usr >/dev/null
+for f in usr/lib/systemd/system/wardlink-hl7.service etc/wardlink/hl7.env usr/bin/wardlink; do
+  [ -e "$work/stage/$f" ] || { echo "not staged under DESTDIR: $f"; exit 1; }
+done
 
 cat >"$work/host.c" <<'C'
 #include <stdio.h>
