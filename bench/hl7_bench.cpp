@@ -92,8 +92,8 @@ std::string NewEmr(const std::filesystem::path& folder, int stays) {
     std::string visit = Visit(c);
     AddVictim(server.c_str(), "", "", visit.c_str(), "Chen Jing", "1", "Medicine", "doc01",
               "Wang Wei", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "",
-              "", "", "", "", "03/01/2024", "03/01/2024", "", "", "", "", "", "", "", "", "", "", "",
-              "", "", "");
+              "", "", "", "", "03/01/2024", "03/01/2024", "", "", "", "", "", "", "", "", "", "",
+              "", "", "", "");
   }
   return server;
 }

@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "hl7/mapping.h"
-#include "hl7/senders.h"
 #include "hl7/metrics.h"
+#include "hl7/senders.h"
 #include "hl7/store.h"
 
 namespace wardlink::hl7 {
@@ -21,9 +21,9 @@ struct Connection {
 };
 
 struct Reply {
-  std::string ack;      // the ACK message, segments ending in CR, in the message's character set
-  std::string ackCode;  // AA, AE, AR
-  std::string logLine;  // time, sender, control ID, event, export, result, ACK code
+  std::string ack;         // the ACK message, segments ending in CR, in the message's character set
+  std::string ackCode;     // AA, AE, AR
+  std::string logLine;     // time, sender, control ID, event, export, result, ACK code
   bool storeLost = false;  // the store was removed or replaced: the gateway must stop
 };
 

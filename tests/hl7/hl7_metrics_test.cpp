@@ -76,7 +76,7 @@ TEST(Hl7Metrics, TheScrapedCountsAreTheMessagesSent) {
   testing::CreateTrial(folder.path / "emr.db");
   std::string server = "sqlite:" + (folder.path / "emr.db").string();
   testing::AddOrganisation(server);
-  GatewayProcess gateway(folder.path, server, {"--metrics", "0"});
+  GatewayProcess gateway(folder.path, server, {"--metrics", "0", "--max-per-peer", "1"});
   std::string url = MetricsUrl(gateway);
   ASSERT_FALSE(url.empty()) << gateway.ErrorOutput();
 
@@ -91,12 +91,21 @@ TEST(Hl7Metrics, TheScrapedCountsAreTheMessagesSent) {
       {Visit("A08", "M4", "ZY9"), "AE"},  // no such stay
       {Admit("M1", "ZY1"), "AA"},         // a duplicate: answered again, not applied
       {"MSH|broken\rPV1|\r", "AR"},       // unreadable
+      {Admit("M1", "ZY3"), "AR"},         // a conflict: another message under M1's key
   };
   for (const auto& s : sent) {
     auto ack = client->Send(s.message);
     ASSERT_TRUE(ack.has_value());
     EXPECT_EQ(AckField(*ack, "MSA", 1), s.ack);
   }
+  // A frame cut short by the next start block is a broken frame; the next one is answered.
+  ASSERT_TRUE(client->SendRaw("\x0b" + Admit("M5", "ZY5").substr(0, 40)));
+  auto afterBroken = client->Send(Visit("A04", "M6", "ZY1"));
+  ASSERT_TRUE(afterBroken.has_value());
+  EXPECT_EQ(AckField(*afterBroken, "MSA", 1), "AA");
+  // A second connection from the same address is over --max-per-peer: refused.
+  MllpClient second("127.0.0.1", gateway.port());
+  EXPECT_TRUE(second.ClosedByPeer(std::chrono::seconds(10)));
   // The EMR database out of reach for one message, then back.
   std::filesystem::rename(folder.path / "emr.db", folder.path / "away.db");
   auto unreachable = client->Send(Visit("A21", "M7", "ZY1"));
@@ -109,14 +118,18 @@ TEST(Hl7Metrics, TheScrapedCountsAreTheMessagesSent) {
 
   const std::pair<const char*, double> expected[] = {
       {"wardlink_hl7_messages_total{ack=\"AA\",event=\"A01\"}", 3},
-      {"wardlink_hl7_messages_total{ack=\"AA\",event=\"A04\"}", 1},
+      {"wardlink_hl7_messages_total{ack=\"AA\",event=\"A04\"}", 2},
+      {"wardlink_hl7_messages_total{ack=\"AR\",event=\"A01\"}", 1},
       {"wardlink_hl7_messages_total{ack=\"AE\",event=\"A08\"}", 1},
       {"wardlink_hl7_messages_total{ack=\"AR\",event=\"none\"}", 1},
       {"wardlink_hl7_messages_total{ack=\"AR\",event=\"A21\"}", 1},
       {"wardlink_hl7_messages_total{ack=\"AA\",event=\"A21\"}", 1},
       {"wardlink_hl7_duplicates_total", 1},
+      {"wardlink_hl7_conflicts_total", 1},
+      {"wardlink_hl7_broken_frames_total", 1},
+      {"wardlink_hl7_connections_refused_total", 1},
       {"wardlink_hl7_connections", 1},
-      {"wardlink_hl7_ack_seconds_count", 8},
+      {"wardlink_hl7_ack_seconds_count", 10},
       {"wardlink_hl7_export_seconds_count{export=\"AddVictim\"}", 2},
       {"wardlink_hl7_export_seconds_count{export=\"UpdateVictim\"}", 1},
       {"wardlink_hl7_export_seconds_count{export=\"GuaQi\"}", 2},
