@@ -98,7 +98,7 @@ check-windows: windows windows64 build
 	./scripts/check-windows.sh $(WINDOWS64_BUILD) $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD) $(WINDOWS64_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD) $(WINDOWS64_BUILD) $(DEB_BUILD)
 
 # The benchmark: the library against a floor program on SQLite alone. BENCH_MILLION=1 adds the
 # run at a million stays (several minutes more and about a gigabyte of disk).
