@@ -203,9 +203,8 @@ Message ReadMessage(std::string_view bytes, std::string& charset) {
   }
   if (declared && !IconvName(*declared))
     throw ParseError(103, "MSH-18", "unsupported character set \"" + *declared + "\"");
-  throw ParseError(102, "MSH-18",
-                   "the MSH segment is not valid text in the character set MSH-18 names" +
-                       (declared ? " (\"" + *declared + "\")" : std::string()));
+  std::string named = declared && !declared->empty() ? "\"" + *declared + "\"" : "ASCII";
+  throw ParseError(102, "MSH-18", "the MSH segment is not valid text in " + named);
 }
 
 }  // namespace wardlink::hl7
