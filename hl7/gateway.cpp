@@ -1,5 +1,7 @@
 #include "hl7/gateway.h"
 
+#include <openssl/evp.h>
+
 #include <atomic>
 #include <chrono>
 #include <optional>
@@ -92,25 +94,42 @@ std::string Recode(const std::string& text, const std::string& from) {
   return from == "UTF-8" ? text : ToUtf8Lenient(text, from);
 }
 
-// Whether `held`, the text kept under a key, is the message `in` again: the same segments, the
-// time of sending (MSH-7) aside.
-bool SameMessage(const std::string& held, const Message& in) {
-  Message kept;
+// What makes a message the same one when it is sent again: SHA-256 of its segments, MSH-7 (the
+// time of sending) aside, as hex. It stays when the raw text is cut short or pruned.
+std::string Digest(const Message& message) {
+  std::string text;
+  for (const Segment& segment : message.segments) {
+    text += segment.id;
+    for (size_t f = 1; f < segment.fields.size(); ++f) {
+      text += '|';
+      if (&segment != &message.segments[0] || f != 7)
+        text += EncodeField(segment.fields[f], kAckDelimiters);
+    }
+    text += '\r';
+  }
+  unsigned char hash[EVP_MAX_MD_SIZE];
+  unsigned int size = 0;
+  if (EVP_Digest(text.data(), text.size(), hash, &size, EVP_sha256(), nullptr) != 1)
+    throw std::runtime_error("SHA-256 failed");
+  static const char kHex[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned int i = 0; i < size; ++i) {
+    hex += kHex[hash[i] >> 4];
+    hex += kHex[hash[i] & 15];
+  }
+  return hex;
+}
+
+// Whether `held`, the row kept under a key, is the message `in` again; rows of stores older than
+// digests are compared by their raw text.
+bool SameMessage(const StoredMessage& held, const Message& in, const std::string& digest) {
+  if (!held.digest.empty()) return held.digest == digest;
   try {
     std::string charset;
-    kept = ReadMessage(held, charset);
+    return Digest(ReadMessage(held.raw, charset)) == digest;
   } catch (const ParseError&) {
     return false;
   }
-  if (kept.segments.size() != in.segments.size()) return false;
-  for (size_t i = 0; i < kept.segments.size(); ++i) {
-    const auto& a = kept.segments[i].fields;
-    const auto& b = in.segments[i].fields;
-    if (kept.segments[i].id != in.segments[i].id || a.size() != b.size()) return false;
-    for (size_t f = 0; f < a.size(); ++f)
-      if (!(i == 0 && f == 7) && a[f] != b[f]) return false;
-  }
-  return true;
 }
 
 // What can be read of an MSH segment at the start of `bytes`, for an ACK's addresses and MSA-2.
@@ -233,8 +252,9 @@ Reply Gateway::Handle(std::string_view bytes, const std::string& peer,
     return reply;
   }
 
+  record.digest = Digest(*message);
   Store::Claim claim = store_.Begin(record);
-  if (!claim.isNew && !SameMessage(claim.existing.raw, *message)) {
+  if (!claim.isNew && !SameMessage(claim.existing, *message, record.digest)) {
     // A conflict: never applied, and the message held keeps its outcome and its ACK.
     const std::string text = "another message is held under this MSH-3, MSH-4 and MSH-10 (#" +
                              std::to_string(claim.id) + ")";

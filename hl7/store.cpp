@@ -146,6 +146,28 @@ void Execute(sqlite3* db, const char* sql) {
 // Stores before version 1 keyed a message by the first components of MSH-3, MSH-4 and MSH-10:
 // each key is read again, whole, from the message kept, and the index lets a refused conflict
 // stand beside the message it collided with.
+// Stores of user_version 1 have no digest column; their rows keep an empty digest and are
+// compared by their raw text.
+void AddDigests(sqlite3* db) {
+  {
+    Binder version(db, "PRAGMA user_version");
+    if (version.Step() && sqlite3_column_int(version.get(), 0) >= 2) return;
+  }
+  Execute(db, "BEGIN IMMEDIATE");
+  try {
+    bool present = false;
+    {
+      Binder columns(db, "SELECT 1 FROM pragma_table_info('messages') WHERE name = 'digest'");
+      present = columns.Step();
+    }
+    if (!present) Execute(db, "ALTER TABLE messages ADD COLUMN digest TEXT");
+    Execute(db, "PRAGMA user_version = 2; COMMIT");
+  } catch (...) {
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
+  }
+}
+
 void MigrateKeys(sqlite3* db) {
   {
     Binder version(db, "PRAGMA user_version");
@@ -243,6 +265,7 @@ Store::Store(const std::string& path, bool exclusive) : path_(path) {
   Execute(raw, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;");
   Execute(raw, kSchema);
   MigrateKeys(raw);
+  AddDigests(raw);
   Execute(raw, "UPDATE messages SET state = 'uncertain' WHERE state = 'applying'");
 }
 
@@ -256,28 +279,30 @@ Store::Claim Store::Begin(const StoredMessage& m) {
   sqlite3* db = db_.get();
   Execute(db, "BEGIN IMMEDIATE");
   try {
-    Binder find(db, std::string("SELECT ") + kColumns +
-                        " FROM messages WHERE sending_application = ? AND sending_facility = ? AND "
-                        "control_id = ? AND state <> 'conflict'");
+    Binder find(
+        db, std::string("SELECT ") + kColumns +
+                ", digest FROM messages WHERE sending_application = ? AND sending_facility = ? AND "
+                "control_id = ? AND state <> 'conflict'");
     find.Text(m.sendingApplication).Text(m.sendingFacility).Text(m.controlId);
     Claim claim;
     if (find.Step()) {
       claim.existing = ReadRow(find.get());
+      claim.existing.digest = ColumnText(find.get(), 17);
       claim.id = claim.existing.id;
       if (claim.existing.state == kRetry) {
         Binder again(db,
                      "UPDATE messages SET state = 'applying', received_at = ?, peer = ?, raw = ?, "
-                     "deliveries = deliveries + 1 WHERE id = ?");
-        again.Text(m.receivedAt).Text(m.peer).Blob(m.raw).Integer(claim.id).Step();
+                     "digest = ?, deliveries = deliveries + 1 WHERE id = ?");
+        again.Text(m.receivedAt).Text(m.peer).Blob(m.raw).Text(m.digest).Integer(claim.id).Step();
         claim.isNew = true;
       }
     } else {
       Binder insert(db,
                     "INSERT INTO messages (received_at, peer, sending_application, "
-                    "sending_facility, control_id, event, raw, state) VALUES (?, ?, ?, ?, ?, ?, ?, "
-                    "'applying')");
+                    "sending_facility, control_id, event, raw, digest, state) VALUES (?, ?, ?, ?, "
+                    "?, ?, ?, ?, 'applying')");
       insert.Text(m.receivedAt).Text(m.peer).Text(m.sendingApplication).Text(m.sendingFacility);
-      insert.Text(m.controlId).Text(m.event).Blob(m.raw).Step();
+      insert.Text(m.controlId).Text(m.event).Blob(m.raw).Text(m.digest).Step();
       claim.isNew = true;
       claim.id = sqlite3_last_insert_rowid(db);
     }

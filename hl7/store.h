@@ -42,6 +42,9 @@ struct StoredMessage {
   std::string ack;
   std::string answeredAt;
   int deliveries = 0;
+  // What makes it the same message (SHA-256 of its segments, MSH-7 aside), kept when the raw
+  // text is cut to 4 KiB or pruned; empty for rows of stores that predate it.
+  std::string digest;
 };
 
 struct SqliteClose {

@@ -162,6 +162,23 @@ TEST_F(Hl7Sent, AStoreOfTheEarlierKeyFormOpensWithItsKeysTakenWhole) {
   EXPECT_NE(Stay("ZM2"), "");
 }
 
+// The text kept of a message can be cut to 4 KiB (ignored) or removed (retention): a resend is
+// still told a duplicate, by the digest kept beside it.
+TEST_F(Hl7Sent, AResendIsADuplicateWhenTheTextKeptWasCutShortOrPruned) {
+  Start();
+  std::string big = testing::Join(
+      {Header("HIS", "HOSP", "B1", "ORU^R01^ORU_R01"), Seg("OBX", {{5, std::string(6000, 'x')}})});
+  std::string admission = Admission(Header("HIS", "HOSP", "B2"), "ZB2");
+  std::string ignored = Send(big);
+  ASSERT_EQ(AckField(ignored, "MSA", 1), "AA") << ignored;
+  std::string admitted = Send(admission);
+  ASSERT_EQ(AckField(admitted, "MSA", 1), "AA") << admitted;
+  Sql("UPDATE messages SET raw = X'' WHERE control_id = 'B2'");  // as retention leaves it
+  EXPECT_EQ(Send(big), ignored);
+  EXPECT_EQ(Send(admission), admitted);
+  EXPECT_EQ(AckField(Send(Admission(Header("HIS", "HOSP", "B2"), "ZB3")), "MSA", 1), "AR");
+}
+
 struct AnswerCase {
   const char* name;
   std::string message;
