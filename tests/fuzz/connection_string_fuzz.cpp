@@ -90,6 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
          {"UID", login},
          {"PWD", password},
          {"ClientCharset", "UTF-8"}},
-        [&] { return SqlServerConnectionString(server, login, password, "UTF-8"); });
+        [&] {
+          return SqlServerConnectionString(server, login, password, "UTF-8", OdbcQuoting::kFreeTds);
+        });
   return 0;
 }
