@@ -5,10 +5,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <memory>
 #include <tuple>
 
@@ -79,14 +77,8 @@ class Hl7Sent : public ::testing::Test {
   }
   // The tool's exit status and what it wrote.
   std::pair<int, std::string> Tool(const std::string& arguments) {
-    std::string command =
-        testing::Tool() + " hl7 " + arguments + " --store " + (folder_ / "store.db").string();
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen((command + " 2>&1").c_str(), "r"), pclose);
-    std::string out;
-    char buffer[4096];
-    while (size_t n = fread(buffer, 1, sizeof buffer, pipe.get())) out.append(buffer, n);
-    int status = pclose(pipe.release());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+    return testing::RunTool(testing::Tool() + " hl7 " + arguments + " --store " +
+                            (folder_ / "store.db").string());
   }
   void Sql(const std::string& statements) {
     sqlite3* db = nullptr;
