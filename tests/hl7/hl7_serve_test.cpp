@@ -220,15 +220,17 @@ TEST(Hl7Serve, KilledAtRandomPointsEveryMessageIsAppliedOnceOrListedUncertain) {
   for (int round = 0; next < kMessages && round < kMessages; ++round) {
     GatewayProcess gateway(folder.path(), server);
     std::atomic<bool> done{false};
-    std::atomic<bool> answered{false};
-    int delay = std::uniform_int_distribution<int>(0, 60)(random);
-    // Each gateway answers one message before the kill can come: every round makes progress, and
-    // a start-up (slow under the sanitizers) is paid for a few messages, not for none.
+    std::atomic<int> answered{0};
+    // The kill comes after a few answers, then within about one message's time: every round makes
+    // progress and ends in a kill however fast the machine is, and a start-up (slow under the
+    // sanitizers) is paid for a few messages, not for none.
+    int after = std::uniform_int_distribution<int>(1, 5)(random);
+    int delay = std::uniform_int_distribution<int>(0, 3000)(random);  // microseconds
     std::thread killer([&] {
-      while (!done && !answered) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(delay);
+      while (!done && answered < after) std::this_thread::sleep_for(std::chrono::microseconds(200));
+      auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(delay);
       while (!done && std::chrono::steady_clock::now() < until)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
       if (!done) {
         ::kill(gateway.pid(), SIGKILL);
         ++kills;
@@ -239,7 +241,7 @@ TEST(Hl7Serve, KilledAtRandomPointsEveryMessageIsAppliedOnceOrListedUncertain) {
       auto ack = client.Send(HandOver(next), std::chrono::seconds(10));
       if (!ack) break;  // killed: resend to the next gateway
       answers[next++] = AckField(*ack, "MSA", 1);
-      answered = true;
+      ++answered;
     }
     done = true;
     killer.join();
